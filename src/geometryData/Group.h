@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <TopoDS_Shape.hxx>
+#include <nlohmann/json.hpp>
+
+#include "geometryData/ShapeStatistics.h"
+
+class TopoEntity;
+
+// A named set of entities of one model with its fused shape.
+class Group {
+public:
+    Group();
+    Group(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
+
+    void setName(std::string name);
+    void setLabel(std::string label);
+    void setRole(std::string role);
+    std::string getName() const;
+    std::string getLabel() const;
+    std::string getRole() const;
+    void setId(int id);
+    int getId() const;
+    std::vector<std::shared_ptr<TopoEntity>> getEntities() const;
+    void addEntity(std::shared_ptr<TopoEntity> entity);
+    void clearEntities();
+    TopoDS_Shape getShape() const;
+    std::vector<std::shared_ptr<Group>> getMergedFrom() const;
+    void setPreviewEnabled(bool enabled);
+
+    void buildShape();
+    void writePreview(std::string workingDirectory);
+    ShapeStatistics getStatistics() const;
+    nlohmann::json toJson() const;
+
+protected:
+    std::string name;
+    std::string label;
+    std::string role;
+    int id = 0;
+    std::vector<std::shared_ptr<TopoEntity>> entities;
+    std::vector<std::shared_ptr<Group>> mergedFrom;
+    TopoDS_Shape shape;
+    bool writePreviewFlag = true;
+};

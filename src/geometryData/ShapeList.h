@@ -1,0 +1,33 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <TopTools_ListOfShape.hxx>
+#include <TopoDS_Shape.hxx>
+
+class TopoEntity;
+
+// An ordered list of shapes with the two ways of making one shape of them:
+// the general fuse and gluing.
+class ShapeList {
+public:
+    ShapeList() = default;
+    // The active entities of the highest dimension present, or every active
+    // entity for the application kind "ANTENNAS".
+    explicit ShapeList(std::vector<std::shared_ptr<TopoEntity>> entities);
+    ~ShapeList() = default;
+
+    void add(TopoDS_Shape shape);
+    void addBrepFile(std::string filePath);
+    void sortByType();
+    TopoDS_Shape fuse();
+    TopoDS_Shape glue();
+    void fuseAndWriteStep(std::string filePath);
+
+    const TopTools_ListOfShape& getShapes() const { return shapes; }
+
+private:
+    TopTools_ListOfShape shapes;
+};
