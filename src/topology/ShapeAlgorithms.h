@@ -1,0 +1,95 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include <TopAbs_ShapeEnum.hxx>
+#include <TopTools_ListOfShape.hxx>
+#include <TopoDS_Shape.hxx>
+#include <gp_Dir.hxx>
+#include <gp_Pnt.hxx>
+#include <gp_Vec.hxx>
+
+#include "geometryData/ShapeStatistics.h"
+
+// Free functions over CAD shapes: classification, geometric identity and
+// contact, statistics and measures, CAD file exchange.
+//
+// Functions that need a shape raise vemra_exception "<function>: null shape"
+// for a null one, except where noted.
+
+// --- Identity and contact -------------------------------------------------
+
+// SOLID, FACE, EDGE or VERTEX; a compound by the highest type it holds.
+TopAbs_ShapeEnum getMainShapeType(const TopoDS_Shape& shape);
+bool isSameMainShapeType(TopoDS_Shape a, TopoDS_Shape b);
+
+// Geometric sameness (measure, centre of mass, bounding box). A compound is
+// the same as a shape when any of its pieces is. Null shapes answer false.
+bool isSameShape(const TopoDS_Shape& a, const TopoDS_Shape& b);
+bool isShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list);
+// Dispatches on a's own type only; null shapes answer false.
+bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b);
+bool isBasicShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list);
+
+// These triangulate both shapes (the triangulation is shared by every copy
+// of a shape), so they run one at a time process-wide; see shapeMeshMutex().
+bool isSameSolid(TopoDS_Shape a, TopoDS_Shape b);
+bool isSameFace(TopoDS_Shape a, TopoDS_Shape b);
+bool isSameEdge(TopoDS_Shape a, TopoDS_Shape b);
+bool isSameVertex(TopoDS_Shape a, TopoDS_Shape b);
+bool boundingBoxesMatch(TopoDS_Shape a, TopoDS_Shape b);
+// Attaches a triangulation to the shape's faces and edges (shared geometry).
+void meshShape(TopoDS_Shape shape);
+// Serialises everything that writes or follows the triangulation that
+// meshShape attaches: meshShape, boundingBoxesMatch and the isSame* bodies.
+std::recursive_mutex& shapeMeshMutex();
+
+// Contact through the Boolean common. Null shapes answer false.
+bool shapesOverlap(const TopoDS_Shape& a, const TopoDS_Shape& b);
+bool overlapsShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list);
+bool shapesShareSolid(TopoDS_Shape a, TopoDS_Shape b);
+bool shapesShareFace(TopoDS_Shape a, TopoDS_Shape b);
+bool shapesShareEdge(TopoDS_Shape a, TopoDS_Shape b);
+bool haveCommonVertex(const TopoDS_Shape& a, const TopoDS_Shape& b);
+
+// --- Statistics -------------------------------------------------------------
+
+// Writes the fields that match the shape's main type; the others keep their values.
+void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics);
+// Volume swept by the shape's planar faces normal to Z, turned about the Y
+// axis; 0.0 unless |z| <= 1e-7.
+double getAxialVolume(const TopoDS_Shape* shape, const double z);
+
+// --- Measures and utilities ---------------------------------------------------
+
+double getShapeVolume(const TopoDS_Shape& shape);
+double getShapeArea(const TopoDS_Shape& shape);
+double getShapeLength(const TopoDS_Shape& shape);
+// Measure of the main type strictly below 1e-8; a vertex never is.
+bool isNegligibleShape(const TopoDS_Shape& shape);
+// 1e20 for a shape without edges.
+double getMinEdgeLength(const TopoDS_Shape& shape);
+double getBoundingBoxDiagonal(const TopoDS_Shape& shape);
+gp_Pnt getCentreOfMass(const TopoDS_Shape& shape);
+// Smallest distance; direction is the vector from a's point to b's point.
+double getMinDistance(TopoDS_Shape a, TopoDS_Shape b, gp_Vec& direction);
+// Normal of the underlying surface at (u, v) = (0, 0), orientation ignored.
+gp_Dir getFaceNormal(TopoDS_Shape face);
+// Uniform scaling about the origin.
+TopoDS_Shape scaleShape(TopoDS_Shape shape, double factor);
+bool hasInternalFaces(const TopoDS_Shape& shape);
+// Chains the shape's edges into wires by coincident end points.
+TopTools_ListOfShape edgesToWires(const TopoDS_Shape& shape);
+
+// --- CAD file exchange --------------------------------------------------------
+
+TopoDS_Shape readStepFile(std::string path);
+TopoDS_Shape readIgesFile(std::string path);
+void writeStepFile(const TopoDS_Shape& shape, std::string path);
+void writeBrepFile(const TopoDS_Shape& shape, std::string path);
+// Kernel STEP unit code of a unit name ("inch" -> "INCH"); "M" when unknown.
+std::string getStepUnitCode(std::string unitName);
+// The kernel's STEP and IGES translators share global state: every use of
+// them in the process holds this lock.
+std::mutex& cadTranslatorMutex();
