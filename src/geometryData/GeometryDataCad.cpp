@@ -1,9 +1,246 @@
 #include "geometryData/GeometryData.h"
 
+#include <algorithm>
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <Standard_Failure.hxx>
+#include <TopAbs_ShapeEnum.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS_Iterator.hxx>
+
+#include "geometryData/CadReadTimes.h"
+#include "geometryData/ShapeList.h"
+#include "geometryData/TopoEntity.h"
+#include "misc/Utilities.h"
+#include "topology/ShapeAlgorithms.h"
+#include "topology/ShapeRepair.h"
 #include "vemra_exception.h"
 
-void GeometryData::readCADfiles(std::vector<std::string>)
+namespace {
+
+thread_local CadReadTimes lastTimes;
+
+class PhaseClock {
+public:
+    // Adds the seconds since the last call (or construction) to the slot.
+    void lap(double& slot)
+    {
+        const auto now = std::chrono::steady_clock::now();
+        slot += std::chrono::duration<double>(now - start).count();
+        start = now;
+    }
+
+private:
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
+// Only a-z change: bytes of multi-byte names must pass through untouched.
+std::string upperAscii(std::string text)
 {
-    throw vemra_exception("GeometryData::readCADfiles: not built yet");
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
 }
 
+// Names may come from a Windows workstation.
+std::string withForwardSlashes(std::string name)
+{
+    std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
+}
+
+TopoDS_Shape importCadFile(const std::string& path, const std::string& name)
+{
+    const std::string extension = upperAscii(extensionOf(path));
+    const bool step = extension == ".STP" || extension == ".STEP";
+    const bool iges = extension == ".IGS" || extension == ".IGES";
+    if (!step && !iges) {
+        throw vemra_exception("File format " + extension + " is not supported. Please choose other CAD file!");
+    }
+    if (!fileExists(path)) {
+        throw vemra_exception("CAD file " + name + " does not exist");
+    }
+    TopoDS_Shape shape = step ? readStepFile(path) : readIgesFile(path);
+    if (shape.IsNull()) {
+        throw vemra_exception("Could not read CAD file " + name);
+    }
+    return shape;
+}
+
+// The distinct sub-shapes of one type, in the kernel's map order.
+std::vector<TopoDS_Shape> distinctSubShapes(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    TopTools_IndexedMapOfShape map;
+    TopExp::MapShapes(shape, type, map);
+    std::vector<TopoDS_Shape> result;
+    result.reserve(static_cast<std::size_t>(map.Extent()));
+    for (int i = 1; i <= map.Extent(); ++i) {
+        result.push_back(map(i));
+    }
+    return result;
+}
+
+bool hasFace(const TopoDS_Shape& solid)
+{
+    return TopExp_Explorer(solid, TopAbs_FACE).More();
+}
+
+// The pieces a file contributes: its solids, else its faces, else its edges.
+// The main type decides first; roots such as a lone shell, wire or compsolid
+// have none, so their content decides then. A solid without any face holds no
+// geometry and would only make the fuse lose volume silently.
+std::vector<TopoDS_Shape> piecesOf(const TopoDS_Shape& shape, const std::string& name)
+{
+    TopAbs_ShapeEnum kind = getMainShapeType(shape);
+    if (kind != TopAbs_SOLID && kind != TopAbs_FACE && kind != TopAbs_EDGE) {
+        kind = TopAbs_VERTEX;
+        for (TopAbs_ShapeEnum candidate : {TopAbs_SOLID, TopAbs_FACE, TopAbs_EDGE}) {
+            if (TopExp_Explorer(shape, candidate).More()) {
+                kind = candidate;
+                break;
+            }
+        }
+    }
+    std::vector<TopoDS_Shape> pieces;
+    if (kind != TopAbs_VERTEX) {
+        for (TopoDS_Shape& piece : distinctSubShapes(shape, kind)) {
+            if (kind == TopAbs_SOLID && !hasFace(piece)) {
+                LOG(WARNING) << "readCADfiles: an empty solid of CAD file " << name << " is ignored";
+                continue;
+            }
+            pieces.push_back(std::move(piece));
+        }
+    }
+    if (pieces.empty()) {
+        throw vemra_exception("CAD file " + name + " contains no solid, face or edge");
+    }
+    return pieces;
+}
+
+int countEntitiesOfDimension(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
+{
+    return static_cast<int>(std::count_if(entities.begin(), entities.end(), [dimension](const auto& entity) {
+        return entity->getDimension() == dimension;
+    }));
+}
+
+// Relates every shape of the upper map to the lower shapes met when exploring
+// it, each occurrence in turn, and the lower shapes back; an indexed map finds
+// each occurrence (IsSame: orientation ignored) without comparing all pairs.
+void relateByExploration(std::map<std::string, std::vector<std::string>>& relations,
+                         const TopTools_IndexedMapOfShape& upper, const std::vector<std::string>& upperNames,
+                         const TopTools_IndexedMapOfShape& lower, const std::vector<std::string>& lowerNames,
+                         TopAbs_ShapeEnum lowerType)
+{
+    for (const std::string& name : lowerNames) {
+        relations[name].clear();
+    }
+    for (const std::string& name : upperNames) {
+        relations[name].clear();
+    }
+    for (int i = 1; i <= upper.Extent(); ++i) {
+        std::vector<std::string>& upperList = relations[upperNames[static_cast<std::size_t>(i - 1)]];
+        for (TopExp_Explorer explorer(upper(i), lowerType); explorer.More(); explorer.Next()) {
+            const int j = lower.FindIndex(explorer.Current());
+            if (j == 0) {
+                continue;
+            }
+            const std::string& lowerName = lowerNames[static_cast<std::size_t>(j - 1)];
+            upperList.push_back(lowerName);
+            relations[lowerName].push_back(upperNames[static_cast<std::size_t>(i - 1)]);
+        }
+    }
+}
+
+std::vector<std::string> numberedNames(const std::string& prefix, int first, int count)
+{
+    std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        names.push_back(prefix + std::to_string(first + i));
+    }
+    return names;
+}
+
+} // namespace
+
+CadReadTimes lastCadReadTimes()
+{
+    return lastTimes;
+}
+
+void GeometryData::readCADfiles(std::vector<std::string> fileNames)
+{
+    lastTimes = CadReadTimes();
+    if (fileNames.empty()) {
+        throw vemra_exception("readCADfiles: the list of CAD file names is empty");
+    }
+    try {
+        PhaseClock clock;
+        // Every file is read and repaired before the model changes, so a bad
+        // file anywhere in the list leaves the model as it was.
+        ShapeList pieces;
+        for (const std::string& given : fileNames) {
+            const std::string name = withForwardSlashes(given);
+            const TopoDS_Shape imported = importCadFile(workingDirectory + "/" + name, given);
+            clock.lap(lastTimes.read);
+            const TopoDS_Shape repaired = ShapeRepair::pre_process_cad(imported);
+            clock.lap(lastTimes.repair);
+            for (const TopoDS_Shape& piece : piecesOf(repaired, given)) {
+                pieces.add(piece);
+            }
+        }
+        TopoDS_Shape fused = pieces.fuse();
+        clock.lap(lastTimes.fuse);
+
+        TopTools_IndexedMapOfShape edges;
+        TopTools_IndexedMapOfShape faces;
+        TopTools_IndexedMapOfShape solids;
+        TopExp::MapShapes(fused, TopAbs_EDGE, edges);
+        TopExp::MapShapes(fused, TopAbs_FACE, faces);
+        TopExp::MapShapes(fused, TopAbs_SOLID, solids);
+
+        // A later call goes on after the entities already present, so that no
+        // name (and so no BREP file or relation) is used twice.
+        const std::vector<std::string> edgeNames =
+            numberedNames("Edge_", countEntitiesOfDimension(entities, edgeDimension) + 1, edges.Extent());
+        const std::vector<std::string> faceNames =
+            numberedNames("Face_", countEntitiesOfDimension(entities, faceDimension) + 1, faces.Extent());
+        const std::vector<std::string> solidNames =
+            numberedNames("Solid_", countEntitiesOfDimension(entities, solidDimension) + 1, solids.Extent());
+
+        partitionShape = fused;
+        int id = nextEntityId();
+        const auto addAll = [&](const TopTools_IndexedMapOfShape& map, const std::vector<std::string>& names,
+                                int kind) {
+            for (int i = 1; i <= map.Extent(); ++i) {
+                addEntity(std::make_shared<TopoEntity>(map(i), names[static_cast<std::size_t>(i - 1)], id++));
+                dimension = kind;
+            }
+        };
+        addAll(edges, edgeNames, edgeDimension);
+        addAll(faces, faceNames, faceDimension);
+        addAll(solids, solidNames, solidDimension);
+
+        if (dimension == faceDimension) {
+            relateByExploration(relations, faces, faceNames, edges, edgeNames, TopAbs_EDGE);
+        } else if (dimension == solidDimension) {
+            relateByExploration(relations, solids, solidNames, faces, faceNames, TopAbs_FACE);
+        }
+        geometryChanged = true;
+        clock.lap(lastTimes.entitiesAndRelations);
+
+        exportRawGeometry();
+        clock.lap(lastTimes.brepExport);
+    } catch (const Standard_Failure& failure) {
+        throw vemra_exception(std::string("readCADfiles: CAD kernel failure: ") + failure.GetMessageString());
+    }
+}

@@ -1,0 +1,102 @@
+// Runs the whole CAD stage (reading, finalisation, geometry-data JSON with all
+// side files) on one STEP or IGES file in a scratch working directory, and
+// prints the time of each phase and the entity counts.
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "geometryData/BoundaryGroup.h"
+#include "geometryData/CadReadTimes.h"
+#include "geometryData/DomainGroup.h"
+#include "geometryData/GeometryData.h"
+#include "geometryData/TopoEntity.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::size_t filesBelow(const fs::path& directory, const std::string& extension)
+{
+    std::size_t count = 0;
+    if (fs::is_directory(directory)) {
+        for (const auto& item : fs::recursive_directory_iterator(directory)) {
+            count += item.is_regular_file() && item.path().extension() == extension ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2 || argc > 3) {
+        std::cerr << "usage: cad_stage_bench model.step [scratch-directory]" << std::endl;
+        return 2;
+    }
+    const fs::path input = fs::absolute(argv[1]);
+    const fs::path scratch = argc == 3 ? fs::absolute(argv[2]) : fs::temp_directory_path() / "vemra-cad-bench";
+    try {
+        if (!fs::is_regular_file(input)) {
+            std::cerr << "no such file: " << input << std::endl;
+            return 2;
+        }
+        // A fresh directory each run: old side files would hide missing ones.
+        fs::remove_all(scratch);
+        fs::create_directories(scratch / "geometry" / "raw");
+        fs::copy_file(input, scratch / input.filename());
+
+        GeometryData model(scratch.string());
+        model.setGroupMode(groupsFromAllEntities);
+
+        auto start = std::chrono::steady_clock::now();
+        model.readCADfiles({input.filename().string()});
+        const double reading = secondsSince(start);
+        const CadReadTimes times = lastCadReadTimes();
+
+        start = std::chrono::steady_clock::now();
+        model.finalize();
+        const double finalisation = secondsSince(start);
+
+        start = std::chrono::steady_clock::now();
+        const nlohmann::json document = model.toJson();
+        const double jsonAndPreviews = secondsSince(start);
+
+        int counts[4] = {0, 0, 0, 0};
+        for (const auto& entity : model.getEntities()) {
+            const int dimension = entity->getDimension();
+            counts[dimension >= 0 && dimension <= 3 ? dimension : 0] += 1;
+        }
+        const double total = reading + finalisation + jsonAndPreviews;
+        std::printf("file                    %s\n", input.filename().string().c_str());
+        std::printf("read                    %8.3f s\n", times.read);
+        std::printf("repair                  %8.3f s\n", times.repair);
+        std::printf("fuse                    %8.3f s\n", times.fuse);
+        std::printf("entities and relations  %8.3f s\n", times.entitiesAndRelations);
+        std::printf("BREP export             %8.3f s\n", times.brepExport);
+        std::printf("finalisation            %8.3f s\n", finalisation);
+        std::printf("JSON and previews       %8.3f s\n", jsonAndPreviews);
+        std::printf("total                   %8.3f s\n", total);
+        std::printf("entities                %d edges, %d faces, %d solids\n", counts[1], counts[2], counts[3]);
+        std::printf("groups                  %zu domains, %zu boundaries\n", model.getDomains().size(),
+                    model.getBoundaries().size());
+        std::printf("side files              %zu BREP, %zu VTK, JSON of %zu bytes\n",
+                    filesBelow(scratch / "geometry", ".brep"),
+                    filesBelow(scratch / "vtk", ".vtk"), document.dump().size());
+        std::printf("%-24s%.6f\n", "total_seconds", total);
+    } catch (const std::exception& error) {
+        std::cerr << "Exception  " << error.what() << std::endl;
+        return 1;
+    }
+    return 0;
+}
