@@ -1,0 +1,153 @@
+#include <cctype>
+#include <iostream>
+#include <map>
+
+#include <BRepTools.hxx>
+#include <IFSelect_ReturnStatus.hxx>
+#include <IGESControl_Reader.hxx>
+#include <IGESData_IGESEntity.hxx>
+#include <IGESData_IGESModel.hxx>
+#include <IGESData_IGESType.hxx>
+#include <Interface_Static.hxx>
+#include <STEPControl_Reader.hxx>
+#include <STEPControl_Writer.hxx>
+#include <TopTools_FormatVersion.hxx>
+
+#include "misc/Utilities.h"
+#include "topology/KernelGuard.h"
+#include "topology/ShapeAlgorithms.h"
+
+namespace {
+
+bool isBrepEntityType(int type)
+{
+    return type == 186 || type == 502 || type == 504 || type == 508 || type == 510 || type == 514;
+}
+
+bool holdsBrepEntity(const Handle(IGESData_IGESModel) & model)
+{
+    for (int i = 1; i <= model->NbEntities(); ++i) {
+        if (isBrepEntityType(model->Entity(i)->IGESType().Type())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string igesStatusMessage(IFSelect_ReturnStatus status, const std::string& fileName)
+{
+    switch (status) {
+    case IFSelect_RetVoid:
+        return "No data to process in imported IGES file (" + fileName + ")";
+    case IFSelect_RetError:
+        return "Error in IGES file (" + fileName + ") input data";
+    case IFSelect_RetFail:
+        return "IGES file (" + fileName + ") processing failed";
+    case IFSelect_RetStop:
+        return "IGES file (" + fileName + ") processing stopped with error";
+    default:
+        return "Wrong format of the imported file (" + fileName + "). Can't import file.";
+    }
+}
+
+} // namespace
+
+std::mutex& cadTranslatorMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+TopoDS_Shape readStepFile(std::string path)
+{
+    const std::string failure = "Could not read STEP file " + path;
+    std::lock_guard<std::mutex> lock(cadTranslatorMutex());
+    try {
+        STEPControl_Reader reader;
+        // The reader crashes in the transfer after a failed read.
+        if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) {
+            throw vemra_exception(failure);
+        }
+        // Takes effect in the transfer; stays set for every later STEP read.
+        Interface_Static::SetIVal("read.step.nonmanifold", 1);
+        reader.TransferRoots();
+        return reader.OneShape();
+    } catch (const Standard_Failure& error) {
+        throw vemra_exception(failure + ": " + error.GetMessageString());
+    }
+}
+
+TopoDS_Shape readIgesFile(std::string path)
+{
+    const std::string fileName = fileNameOf(path);
+    std::lock_guard<std::mutex> lock(cadTranslatorMutex());
+    try {
+        IGESControl_Reader reader;
+        const IFSelect_ReturnStatus status = reader.ReadFile(path.c_str());
+        const Handle(IGESData_IGESModel) model = reader.IGESModel();
+        // A read that leaves no model (missing or unreadable file) has nothing to scan.
+        if (model.IsNull()) {
+            throw vemra_exception(igesStatusMessage(status == IFSelect_RetDone ? IFSelect_RetVoid : status, fileName));
+        }
+        if (!holdsBrepEntity(model)) {
+            throw vemra_exception("IGES file " + fileName +
+                                  " is not of B-Rep format. \n Please make sure your IGES file contains Manifold "
+                                  "Solids! \n Usually in CAD editors there is an option to save IGES with Manifold "
+                                  "Solids (B-Rep)");
+        }
+        if (status != IFSelect_RetDone) {
+            throw vemra_exception(igesStatusMessage(status, fileName));
+        }
+        reader.ClearShapes();
+        reader.TransferRoots();
+        return reader.OneShape();
+    } catch (const Standard_Failure& error) {
+        throw vemra_exception("Could not read IGES file " + path + ": " + error.GetMessageString());
+    }
+}
+
+void writeStepFile(const TopoDS_Shape& shape, std::string path)
+{
+    requireShape(shape, "writeStepFile");
+    const std::string failure = "Could not write file " + path;
+    std::lock_guard<std::mutex> lock(cadTranslatorMutex());
+    try {
+        STEPControl_Writer writer;
+        if (writer.Transfer(shape, STEPControl_AsIs, true) != IFSelect_RetDone ||
+            writer.Write(path.c_str()) != IFSelect_RetDone) {
+            throw vemra_exception(failure);
+        }
+    } catch (const Standard_Failure& error) {
+        throw vemra_exception(failure + ": " + error.GetMessageString());
+    }
+}
+
+void writeBrepFile(const TopoDS_Shape& shape, std::string path)
+{
+    requireShape(shape, "writeBrepFile");
+    const bool written = guardKernel("writeBrepFile", [&] {
+        return BRepTools::Write(shape, path.c_str(), true, true, TopTools_FormatVersion_VERSION_1,
+                                Message_ProgressRange());
+    });
+    if (!written) {
+        throw vemra_exception("Could not write file " + path);
+    }
+}
+
+std::string getStepUnitCode(std::string unitName)
+{
+    static const std::map<std::string, std::string> codes = {
+        {"inch", "INCH"},      {"mil", "MIL"},      {"microinch", "UIN"}, {"foot", "FT"},
+        {"mile", "MI"},        {"metre", "M"},      {"kilometre", "KM"},  {"millimetre", "MM"},
+        {"centimetre", "CM"},  {"micrometre", "UM"}, {"", "M"},
+    };
+    for (char& c : unitName) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const auto found = codes.find(unitName);
+    if (found != codes.end()) {
+        return found->second;
+    }
+    std::cerr << "Could not determine unit " << unitName << " in step file. Using meters instead" << std::endl;
+    return "M";
+}

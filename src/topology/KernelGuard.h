@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include <Standard_Failure.hxx>
+#include <TopoDS_Shape.hxx>
+
+#include "vemra_exception.h"
+
+// Helpers shared by the shape algorithm sources (not part of the interface).
+
+// Raises "<function>: null shape" for a null shape.
+inline void requireShape(const TopoDS_Shape& shape, const char* function)
+{
+    if (shape.IsNull()) {
+        throw vemra_exception(std::string(function) + ": null shape");
+    }
+}
+
+// Kernel failures are not std::exceptions and would end the process
+// unreported: turn them into the system's exception, naming the function.
+template <typename Body>
+auto guardKernel(const char* function, Body&& body) -> decltype(body())
+{
+    try {
+        return std::forward<Body>(body)();
+    } catch (const Standard_Failure& failure) {
+        throw vemra_exception(std::string(function) + ": " + failure.GetMessageString());
+    }
+}

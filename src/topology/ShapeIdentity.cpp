@@ -1,0 +1,353 @@
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+#include <BRepAlgoAPI_Common.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepGProp.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <GProp_GProps.hxx>
+#include <Message_Report.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Edge.hxx>
+#include <TopoDS_Vertex.hxx>
+
+#include "topology/KernelGuard.h"
+#include "topology/ShapeAlgorithms.h"
+
+namespace {
+
+// The pieces of a compound: its sub-shapes of its main type, each occurrence.
+TopTools_ListOfShape piecesOf(const TopoDS_Shape& compound)
+{
+    TopTools_ListOfShape pieces;
+    for (TopExp_Explorer explorer(compound, getMainShapeType(compound)); explorer.More(); explorer.Next()) {
+        pieces.Append(explorer.Current());
+    }
+    return pieces;
+}
+
+enum class Measure { volume, area, length };
+
+GProp_GProps propertiesOf(const TopoDS_Shape& shape, Measure measure)
+{
+    GProp_GProps properties;
+    switch (measure) {
+    case Measure::volume:
+        BRepGProp::VolumeProperties(shape, properties, false, false, false);
+        break;
+    case Measure::area:
+        BRepGProp::SurfaceProperties(shape, properties, false, false);
+        break;
+    case Measure::length:
+        BRepGProp::LinearProperties(shape, properties, false, false);
+        break;
+    }
+    return properties;
+}
+
+// The shared test of isSameSolid, isSameFace and isSameEdge. Tolerances come
+// from the first shape, so the test is not symmetric.
+bool sameByMeasure(const TopoDS_Shape& a, const TopoDS_Shape& b, Measure measure, const char* function)
+{
+    requireShape(a, function);
+    requireShape(b, function);
+    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+    return guardKernel(function, [&] {
+        meshShape(a);
+        meshShape(b);
+        const GProp_GProps propertiesA = propertiesOf(a, measure);
+        const GProp_GProps propertiesB = propertiesOf(b, measure);
+        // The magnitude keeps an inside-out shape (negative measure) the same as itself.
+        const double massA = std::fabs(propertiesA.Mass());
+        if (std::fabs(propertiesA.Mass() - propertiesB.Mass()) > 0.001 * massA) {
+            return false;
+        }
+        double centreTolerance = 0.0;
+        switch (measure) {
+        case Measure::volume:
+            centreTolerance = 0.001 * std::pow(massA, 0.3333333333333333);
+            break;
+        case Measure::area:
+            centreTolerance = 0.001 * std::pow(massA, 0.5);
+            break;
+        case Measure::length:
+            centreTolerance = 0.001 * massA;
+            break;
+        }
+        if (propertiesA.CentreOfMass().Distance(propertiesB.CentreOfMass()) > centreTolerance) {
+            return false;
+        }
+        return boundingBoxesMatch(a, b);
+    });
+}
+
+// Whether the Boolean common of a and b holds a sub-shape of the given type.
+bool commonHolds(const TopoDS_Shape& a, const TopoDS_Shape& b, TopAbs_ShapeEnum type, const char* function)
+{
+    requireShape(a, function);
+    requireShape(b, function);
+    return guardKernel(function, [&] {
+        BRepAlgoAPI_Common common;
+        common.SetRunParallel(true);
+        TopTools_ListOfShape arguments;
+        arguments.Append(a);
+        TopTools_ListOfShape tools;
+        tools.Append(b);
+        common.SetArguments(arguments);
+        common.SetTools(tools);
+        common.Build();
+        if (common.HasErrors()) {
+            // Still "no contact", but a failed common must not pass unnoticed.
+            std::ostringstream alerts;
+            common.DumpErrors(alerts);
+            LOG(WARNING) << function << ": Boolean common failed: " << alerts.str();
+            return false;
+        }
+        return TopExp_Explorer(common.Shape(), type).More();
+    });
+}
+
+} // namespace
+
+std::recursive_mutex& shapeMeshMutex()
+{
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
+TopAbs_ShapeEnum getMainShapeType(const TopoDS_Shape& shape)
+{
+    requireShape(shape, "getMainShapeType");
+    switch (shape.ShapeType()) {
+    case TopAbs_SOLID:
+    case TopAbs_FACE:
+    case TopAbs_EDGE:
+        return shape.ShapeType();
+    case TopAbs_COMPOUND:
+        for (const TopAbs_ShapeEnum type : {TopAbs_SOLID, TopAbs_FACE, TopAbs_EDGE}) {
+            if (TopExp_Explorer(shape, type).More()) {
+                return type;
+            }
+        }
+        return TopAbs_VERTEX;
+    default:
+        return TopAbs_VERTEX;
+    }
+}
+
+bool isSameMainShapeType(TopoDS_Shape a, TopoDS_Shape b)
+{
+    requireShape(a, "isSameMainShapeType");
+    requireShape(b, "isSameMainShapeType");
+    return getMainShapeType(a) == getMainShapeType(b);
+}
+
+bool isSameShape(const TopoDS_Shape& a, const TopoDS_Shape& b)
+{
+    if (a.IsNull() || b.IsNull()) {
+        return false;
+    }
+    if (a.ShapeType() == TopAbs_COMPOUND) {
+        return isShapeInList(b, piecesOf(a));
+    }
+    if (b.ShapeType() == TopAbs_COMPOUND) {
+        return isShapeInList(a, piecesOf(b));
+    }
+    if (a.ShapeType() != b.ShapeType()) {
+        return false;
+    }
+    switch (a.ShapeType()) {
+    case TopAbs_SOLID:
+        return isSameSolid(a, b);
+    case TopAbs_FACE:
+        return isSameFace(a, b);
+    case TopAbs_VERTEX:
+        return isSameVertex(a, b);
+    case TopAbs_EDGE:
+        return isSameEdge(a, b);
+    default:
+        return false;
+    }
+}
+
+bool isShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
+{
+    for (const TopoDS_Shape& item : list) {
+        if (isSameShape(shape, item)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b)
+{
+    if (a.IsNull() || b.IsNull()) {
+        return false;
+    }
+    switch (a.ShapeType()) {
+    case TopAbs_SOLID:
+        return isSameSolid(a, b);
+    case TopAbs_FACE:
+        return isSameFace(a, b);
+    case TopAbs_VERTEX:
+        // A vertex is never the same as a shape of another type.
+        return b.ShapeType() == TopAbs_VERTEX && isSameVertex(a, b);
+    case TopAbs_EDGE:
+        return isSameEdge(a, b);
+    default:
+        return false;
+    }
+}
+
+bool isBasicShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
+{
+    for (const TopoDS_Shape& item : list) {
+        if (isSameBasicShape(shape, item)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isSameSolid(TopoDS_Shape a, TopoDS_Shape b)
+{
+    return sameByMeasure(a, b, Measure::volume, "isSameSolid");
+}
+
+bool isSameFace(TopoDS_Shape a, TopoDS_Shape b)
+{
+    return sameByMeasure(a, b, Measure::area, "isSameFace");
+}
+
+bool isSameEdge(TopoDS_Shape a, TopoDS_Shape b)
+{
+    return sameByMeasure(a, b, Measure::length, "isSameEdge");
+}
+
+bool isSameVertex(TopoDS_Shape a, TopoDS_Shape b)
+{
+    requireShape(a, "isSameVertex");
+    requireShape(b, "isSameVertex");
+    if (a.ShapeType() != TopAbs_VERTEX || b.ShapeType() != TopAbs_VERTEX) {
+        throw vemra_exception("isSameVertex: shape is not a vertex");
+    }
+    return BRep_Tool::Pnt(TopoDS::Vertex(a)).Distance(BRep_Tool::Pnt(TopoDS::Vertex(b))) <= 1e-6;
+}
+
+bool boundingBoxesMatch(TopoDS_Shape a, TopoDS_Shape b)
+{
+    requireShape(a, "boundingBoxesMatch");
+    requireShape(b, "boundingBoxesMatch");
+    // The boxes follow the triangulation, which another thread may be writing.
+    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+    return guardKernel("boundingBoxesMatch", [&] {
+        Bnd_Box boxA;
+        Bnd_Box boxB;
+        BRepBndLib::Add(a, boxA, true);
+        BRepBndLib::Add(b, boxB, true);
+        if (boxA.IsVoid() || boxB.IsVoid()) {
+            return false;
+        }
+        double minA[3];
+        double maxA[3];
+        double minB[3];
+        double maxB[3];
+        boxA.Get(minA[0], minA[1], minA[2], maxA[0], maxA[1], maxA[2]);
+        boxB.Get(minB[0], minB[1], minB[2], maxB[0], maxB[1], maxB[2]);
+        double largest = 0.0;
+        for (int axis = 0; axis < 3; ++axis) {
+            largest = std::max({largest, maxA[axis] - minA[axis], maxB[axis] - minB[axis]});
+        }
+        const double tolerance = 0.04 * largest;
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!(std::fabs(minA[axis] - minB[axis]) < tolerance) ||
+                !(std::fabs(maxA[axis] - maxB[axis]) < tolerance)) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+void meshShape(TopoDS_Shape shape)
+{
+    requireShape(shape, "meshShape");
+    if (shape.ShapeType() == TopAbs_EDGE && BRep_Tool::Degenerated(TopoDS::Edge(shape))) {
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+    guardKernel("meshShape", [&] {
+        Bnd_Box box;
+        BRepBndLib::Add(shape, box, true);
+        if (box.IsVoid()) {
+            return; // nothing with geometry to mesh
+        }
+        double xmin, ymin, zmin, xmax, ymax, zmax;
+        box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
+        const double largest = std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        BRepMesh_IncrementalMesh(shape, 0.001 * largest, false, 0.5, false);
+    });
+}
+
+bool shapesOverlap(const TopoDS_Shape& a, const TopoDS_Shape& b)
+{
+    if (a.IsNull() || b.IsNull()) {
+        return false;
+    }
+    switch (a.ShapeType()) {
+    case TopAbs_COMPOUND:
+        return overlapsShapeInList(b, piecesOf(a));
+    case TopAbs_SOLID:
+        return shapesShareSolid(a, b);
+    case TopAbs_FACE:
+        return shapesShareFace(a, b);
+    case TopAbs_EDGE:
+        return shapesShareEdge(a, b);
+    default:
+        return false;
+    }
+}
+
+bool overlapsShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
+{
+    for (const TopoDS_Shape& item : list) {
+        if (shapesOverlap(shape, item)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool shapesShareSolid(TopoDS_Shape a, TopoDS_Shape b)
+{
+    return commonHolds(a, b, TopAbs_SOLID, "shapesShareSolid");
+}
+
+bool shapesShareFace(TopoDS_Shape a, TopoDS_Shape b)
+{
+    return commonHolds(a, b, TopAbs_FACE, "shapesShareFace");
+}
+
+bool shapesShareEdge(TopoDS_Shape a, TopoDS_Shape b)
+{
+    return commonHolds(a, b, TopAbs_EDGE, "shapesShareEdge");
+}
+
+bool haveCommonVertex(const TopoDS_Shape& a, const TopoDS_Shape& b)
+{
+    requireShape(a, "haveCommonVertex");
+    requireShape(b, "haveCommonVertex");
+    for (TopExp_Explorer vertexA(a, TopAbs_VERTEX); vertexA.More(); vertexA.Next()) {
+        for (TopExp_Explorer vertexB(b, TopAbs_VERTEX); vertexB.More(); vertexB.Next()) {
+            if (isSameVertex(vertexA.Current(), vertexB.Current())) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
