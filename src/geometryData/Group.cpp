@@ -1,6 +1,7 @@
 #include "geometryData/Group.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include <Standard_Failure.hxx>
@@ -37,15 +38,17 @@ Group::Group(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allE
         }
     }
 
+    const std::set<std::string> wantedNames(wanted.begin(), wanted.end());
+    std::set<std::string> matchedNames;
     for (const auto& entity : allEntities) {
-        if (std::find(wanted.begin(), wanted.end(), entity->getName()) != wanted.end()) {
+        const std::string entityName = entity->getName();
+        if (wantedNames.count(entityName) != 0) {
             entities.push_back(entity);
+            matchedNames.insert(entityName);
         }
     }
-    for (const auto& wantedName : wanted) {
-        const bool found = std::any_of(entities.begin(), entities.end(),
-                                       [&](const auto& entity) { return entity->getName() == wantedName; });
-        if (!found) {
+    for (const auto& wantedName : wantedNames) {
+        if (matchedNames.count(wantedName) == 0) {
             LOG(WARNING) << "Group " << name << ": no entity named " << wantedName;
         }
     }
