@@ -59,18 +59,33 @@ int main(int argc, char** argv)
         GeometryData model(scratch.string());
         model.setGroupMode(groupsFromAllEntities);
 
+        // Each phase is printed as soon as it ends, so a failing phase still
+        // shows the times before it.
+        const auto phase = [](const char* name, double seconds) {
+            std::printf("%-24s%8.3f s\n", name, seconds);
+            std::fflush(stdout);
+        };
+        std::printf("%-24s%s\n", "file", input.filename().string().c_str());
+
         auto start = std::chrono::steady_clock::now();
         model.readCADfiles({input.filename().string()});
         const double reading = secondsSince(start);
         const CadReadTimes times = lastCadReadTimes();
+        phase("read", times.read);
+        phase("repair", times.repair);
+        phase("fuse", times.fuse);
+        phase("entities and relations", times.entitiesAndRelations);
+        phase("BREP export", times.brepExport);
 
         start = std::chrono::steady_clock::now();
         model.finalize();
         const double finalisation = secondsSince(start);
+        phase("finalisation", finalisation);
 
         start = std::chrono::steady_clock::now();
         const nlohmann::json document = model.toJson();
         const double jsonAndPreviews = secondsSince(start);
+        phase("JSON and previews", jsonAndPreviews);
 
         int counts[4] = {0, 0, 0, 0};
         for (const auto& entity : model.getEntities()) {
@@ -78,15 +93,7 @@ int main(int argc, char** argv)
             counts[dimension >= 0 && dimension <= 3 ? dimension : 0] += 1;
         }
         const double total = reading + finalisation + jsonAndPreviews;
-        std::printf("file                    %s\n", input.filename().string().c_str());
-        std::printf("read                    %8.3f s\n", times.read);
-        std::printf("repair                  %8.3f s\n", times.repair);
-        std::printf("fuse                    %8.3f s\n", times.fuse);
-        std::printf("entities and relations  %8.3f s\n", times.entitiesAndRelations);
-        std::printf("BREP export             %8.3f s\n", times.brepExport);
-        std::printf("finalisation            %8.3f s\n", finalisation);
-        std::printf("JSON and previews       %8.3f s\n", jsonAndPreviews);
-        std::printf("total                   %8.3f s\n", total);
+        phase("total", total);
         std::printf("entities                %d edges, %d faces, %d solids\n", counts[1], counts[2], counts[3]);
         std::printf("groups                  %zu domains, %zu boundaries\n", model.getDomains().size(),
                     model.getBoundaries().size());
