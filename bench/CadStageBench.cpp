@@ -94,10 +94,10 @@ int main(int argc, char** argv)
         }
         const double total = reading + finalisation + jsonAndPreviews;
         phase("total", total);
-        std::printf("entities                %d edges, %d faces, %d solids\n", counts[1], counts[2], counts[3]);
-        std::printf("groups                  %zu domains, %zu boundaries\n", model.getDomains().size(),
+        std::printf("%-24s%d solids, %d faces, %d edges\n", "entities", counts[3], counts[2], counts[1]);
+        std::printf("%-24s%zu domains, %zu boundaries\n", "groups", model.getDomains().size(),
                     model.getBoundaries().size());
-        std::printf("side files              %zu BREP, %zu VTK, JSON of %zu bytes\n",
+        std::printf("%-24s%zu BREP, %zu VTK, JSON of %zu bytes\n", "side files",
                     filesBelow(scratch / "geometry", ".brep"),
                     filesBelow(scratch / "vtk", ".vtk"), document.dump().size());
         std::printf("%-24s%.6f\n", "total_seconds", total);

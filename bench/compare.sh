@@ -4,10 +4,12 @@
 #
 # usage: bench/compare.sh [N ...]        grid sizes, default: 3 6
 #        BUILD_DIR=...                   build tree holding bench/ (default: ./build)
+#        RUNS=...                        runs of each side, the fastest counts (default: 3)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
+runs=${RUNS:-3}
 sizes=("$@")
 if [ ${#sizes[@]} -eq 0 ]; then
     sizes=(3 6)
@@ -36,8 +38,16 @@ summary=""
 for n in "${sizes[@]}"; do
     step=$scratch/grid$n.step
     "$build/bench/unit_box_grid" "$n" "$step" > /dev/null
-    "$build/bench/cad_stage_bench" "$step" "$scratch/work$n" > "$scratch/ours$n.txt"
-    ours=$(field total_seconds "$scratch/ours$n.txt")
+    # The fastest of several runs: the machine is shared, noise only adds time.
+    ours=""
+    for run in $(seq "$runs"); do
+        "$build/bench/cad_stage_bench" "$step" "$scratch/work$n" > "$scratch/run.txt"
+        seconds=$(field total_seconds "$scratch/run.txt")
+        if [ -z "$ours" ] || awk -v a="$seconds" -v b="$ours" 'BEGIN { exit !(a < b) }'; then
+            ours=$seconds
+            cp "$scratch/run.txt" "$scratch/ours$n.txt"
+        fi
+    done
 
     cat > "$scratch/fragment$n.geo" << GEO
 SetFactory("OpenCASCADE");
@@ -46,10 +56,16 @@ BooleanFragments{ Volume{:}; Delete; }{}
 v() = Volume{:}; s() = Surface{:}; c() = Curve{:};
 Printf("fragmented: %g solids, %g faces, %g edges", #v(), #s(), #c());
 GEO
-    start=$(now)
-    gmsh -0 -nt 1 "$scratch/fragment$n.geo" -o "$scratch/fragment$n.geo_unrolled" > "$scratch/gmsh$n.txt" 2>&1
-    end=$(now)
-    theirs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+    theirs=""
+    for run in $(seq "$runs"); do
+        start=$(now)
+        gmsh -0 -nt 1 "$scratch/fragment$n.geo" -o "$scratch/fragment$n.geo_unrolled" > "$scratch/gmsh$n.txt" 2>&1
+        end=$(now)
+        seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+        if [ -z "$theirs" ] || awk -v a="$seconds" -v b="$theirs" 'BEGIN { exit !(a < b) }'; then
+            theirs=$seconds
+        fi
+    done
 
     entities=$(field entities "$scratch/ours$n.txt")
     gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh$n.txt")
@@ -58,7 +74,7 @@ GEO
     eval "total_$n=$ours"
 done
 
-echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), wall seconds:"
+echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), wall seconds, best of $runs:"
 echo
 echo "| N | our entities | gmsh entities | ours | gmsh | ours / gmsh |"
 echo "|---|---|---|---|---|---|"
