@@ -12,6 +12,7 @@
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
 #include <Poly_Polygon3D.hxx>
+#include <Precision.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopExp.hxx>
@@ -230,7 +231,9 @@ double previewDeflection(const TopoDS_Shape& shape)
     }
     double xmin, ymin, zmin, xmax, ymax, zmax;
     box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
-    return 4.0 * deviationCoefficient * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+    // The mesher refuses a deflection below the kernel's confusion distance.
+    return std::max(4.0 * deviationCoefficient * std::max({xmax - xmin, ymax - ymin, zmax - zmin}),
+                    Precision::Confusion());
 }
 
 std::string joinPath(const std::string& directory, const std::string& name)
