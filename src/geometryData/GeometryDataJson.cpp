@@ -56,7 +56,7 @@ void checkDocumentName(const nlohmann::json& entry, bool isEntity)
     const auto& text = name->get_ref<const std::string&>();
     checkEntityName(text);
     if (isEntity && text == partitionShapeName) {
-        throw vemra_exception("Invalid entity name partitionShape: the name is reserved for the partition shape.");
+        throw vemra_exception("Invalid entity name \"partitionShape\": the name is reserved for the partition shape.");
     }
 }
 

@@ -128,7 +128,9 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
         std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
         Bnd_Box box;
         box.SetGap(0.0);
-        BRepBndLib::AddOptimal(shape, box, true, false);
+        // From the exact geometry: a triangulation left by an earlier
+        // comparison would widen the box by its deflection.
+        BRepBndLib::AddOptimal(shape, box, false, false);
         const gp_Pnt max = box.CornerMax();
         const gp_Pnt min = box.CornerMin();
         statistics.maxX = max.X();

@@ -170,7 +170,7 @@ TEST(RawGeometryJson, DocumentsAndTheirOutcome)
         raisesPrefix("unsafe entity name", R"({"faces": [{"name": "../up", "path": "geometry/raw/sideFace.brep"}]})",
                      "Invalid entity name"),
         raises("reserved entity name", R"({"faces": [{"name": "partitionShape", "path": "geometry/raw/sideFace.brep"}]})",
-               "Invalid entity name partitionShape: the name is reserved for the partition shape."),
+               "Invalid entity name \"partitionShape\": the name is reserved for the partition shape."),
         raisesPrefix("unsafe group name", R"({"domains": [{"name": "a/b", "entities": ["small"]}]})", "Invalid entity name"),
         raises("duplicate entity names",
                R"({"faces": [{"name": "small", "path": "geometry/raw/contactFace.brep"}]})",
