@@ -201,7 +201,8 @@ void GeometryData::readGeometryJson(nlohmann::json rawDocument)
                 addEntity(entity);
             }
         } else if (key == "relations") {
-            if (!member.value().is_object()) {
+            // An array would pass its indices off as entity names.
+            if (!member.value().is_object() && !member.value().is_null()) {
                 throw nlohmann::json::type_error::create(
                     302, std::string("type must be object, but is ") + member.value().type_name(), &member.value());
             }

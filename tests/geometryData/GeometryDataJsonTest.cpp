@@ -262,6 +262,15 @@ TEST(RawGeometryJson, DocumentsAndTheirOutcome)
                       {"sideFace", {"large"}}, {"small", {"contactFace"}}};
                   EXPECT_EQ(model.getRelations(), expected);
               }),
+        {"null relations are computed from contacts",
+         R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"},
+                        {"name": "large", "path": "geometry/raw/large.brep"}],
+             "faces": [{"name": "contactFace", "path": "geometry/raw/contactFace.brep"}], "edges": [],
+             "hasMeshData": false, "relations": null})",
+         true, Outcome::reads, "", 0,
+         [](GeometryData& model, const json&) {
+             EXPECT_EQ(model.getRelations().at("contactFace"), (std::vector<std::string>{"small", "large"}));
+         }},
         // Partition shape.
         reads("empty partition entry is built later", R"({"partitionShape": {}})",
               [](GeometryData& model, const json&) { EXPECT_NEAR(getShapeVolume(model.getPartitionShape()), 9.0, 1e-9); }),
