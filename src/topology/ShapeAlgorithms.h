@@ -75,10 +75,11 @@ double getMinEdgeLength(const TopoDS_Shape& shape);
 double getBoundingBoxDiagonal(const TopoDS_Shape& shape);
 gp_Pnt getCentreOfMass(const TopoDS_Shape& shape);
 // Smallest distance; direction is the vector from a's point to b's point.
+// Raises vemra_exception when the kernel's search does not complete.
 double getMinDistance(TopoDS_Shape a, TopoDS_Shape b, gp_Vec& direction);
 // Normal of the underlying surface at (u, v) = (0, 0), orientation ignored.
 gp_Dir getFaceNormal(TopoDS_Shape face);
-// Uniform scaling about the origin.
+// Uniform scaling about the origin by a finite factor greater than zero.
 TopoDS_Shape scaleShape(TopoDS_Shape shape, double factor);
 bool hasInternalFaces(const TopoDS_Shape& shape);
 // Chains the shape's edges into wires by coincident end points.
