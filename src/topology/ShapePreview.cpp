@@ -35,6 +35,7 @@
 
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
+#include "topology/ShapeAlgorithms.h"
 
 namespace {
 
@@ -248,8 +249,14 @@ void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
     requireShape(shape, "writeShapeVtk");
     vtkSmartPointer<vtkPolyData> data = guardKernel("writeShapeVtk", [&] {
         // Meshing a deep copy leaves the caller's shape (and every shape that
-        // shares its geometry, possibly on other threads) untouched.
-        const TopoDS_Shape copy = BRepBuilderAPI_Copy(shape, true, false).Shape();
+        // shares its geometry, possibly on other threads) untouched. The copy
+        // reads the edges' representation lists, which a comparison's meshing
+        // may be extending on another thread.
+        TopoDS_Shape copy;
+        {
+            std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+            copy = BRepBuilderAPI_Copy(shape, true, false).Shape();
+        }
         const double deflection = previewDeflection(copy);
         if (deflection > 0.0) {
             BRepMesh_IncrementalMesh(copy, deflection, false, angularDeflection, false);
