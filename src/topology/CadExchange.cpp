@@ -100,7 +100,12 @@ TopoDS_Shape readIgesFile(std::string path)
         }
         reader.ClearShapes();
         reader.TransferRoots();
-        return reader.OneShape();
+        const TopoDS_Shape shape = reader.OneShape();
+        // A file cut short can read without error and still transfer nothing.
+        if (shape.IsNull()) {
+            throw vemra_exception(igesStatusMessage(IFSelect_RetVoid, fileName));
+        }
+        return shape;
     } catch (const Standard_Failure& error) {
         throw vemra_exception("Could not read IGES file " + path + ": " + error.GetMessageString());
     }

@@ -82,19 +82,20 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
 {
     requireShape(shape, "getShapeStatistics");
     const TopAbs_ShapeEnum type = getMainShapeType(shape);
+    if (type == TopAbs_VERTEX) {
+        // No box for a vertex; an empty compound keeps the record as it is.
+        TopExp_Explorer explorer(shape, TopAbs_VERTEX);
+        if (explorer.More()) {
+            const gp_Pnt point = BRep_Tool::Pnt(TopoDS::Vertex(explorer.Current()));
+            statistics.centreX = point.X();
+            statistics.centreY = point.Y();
+            statistics.centreZ = point.Z();
+        }
+        return;
+    }
     guardKernel("getShapeStatistics", [&] {
         gp_Pnt centre;
         switch (type) {
-        case TopAbs_VERTEX: {
-            TopExp_Explorer explorer(shape, TopAbs_VERTEX);
-            if (explorer.More()) { // an empty compound keeps the record as it is
-                centre = BRep_Tool::Pnt(TopoDS::Vertex(explorer.Current()));
-                statistics.centreX = centre.X();
-                statistics.centreY = centre.Y();
-                statistics.centreZ = centre.Z();
-            }
-            return;
-        }
         case TopAbs_EDGE: {
             const GProp_GProps properties = linearProperties(shape);
             centre = properties.CentreOfMass();

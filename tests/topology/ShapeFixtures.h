@@ -11,7 +11,9 @@
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRep_Builder.hxx>
+#include <Geom_Line.hxx>
 #include <TopoDS_Compound.hxx>
+#include <TopoDS_Edge.hxx>
 #include <gp_Pnt.hxx>
 
 // Small shapes with measures known by hand.
@@ -42,6 +44,17 @@ inline TopoDS_Shape squareAt(double x0, double y0, double z, double size = 1.0)
 }
 
 inline TopoDS_Shape segment(gp_Pnt a, gp_Pnt b) { return BRepBuilderAPI_MakeEdge(a, b).Shape(); }
+
+// Straight edge along X from the origin, without vertices, so that lengths
+// below the kernel's point precision can be built.
+inline TopoDS_Shape lineEdge(double length)
+{
+    BRep_Builder builder;
+    TopoDS_Edge edge;
+    builder.MakeEdge(edge, new Geom_Line(gp_Pnt(0, 0, 0), gp_Dir(1, 0, 0)), 1e-12);
+    builder.Range(edge, 0.0, length);
+    return edge;
+}
 
 inline TopoDS_Shape vertexAt(double x, double y, double z)
 {
