@@ -218,6 +218,41 @@ TEST(PartitionTest, RefillsGroupsOfTouchingBoxes)
     }
 }
 
+TEST(PartitionTest, SameModelWithOneAndEightThreads)
+{
+    // Entities, relations and groups as the geometry-data document lists them.
+    const auto describe = [](int threads) {
+        omp_set_num_threads(threads);
+        GeometryData model(scratchDirectory("PartitionThreads" + std::to_string(threads)));
+        model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Left"));
+        model.addEntity(entity(box(0.5, 0, 0, 1.5, 1, 1), "Right"));
+        model.addEntity(entity(box(1.5, 0, 0, 2.5, 1, 1), "Touching"));
+        model.addDomain(std::make_shared<DomainGroup>(groupEntry("Pair", {"Left", "Right"}), model.getEntities()));
+        model.partition();
+        model.finalize();
+        nlohmann::json summary;
+        for (const auto& e : model.getEntities()) {
+            summary["entities"].push_back(e->toJson());
+        }
+        summary["relations"] = model.getRelations();
+        for (const auto& domain : model.getDomains()) {
+            summary["domains"].push_back(domain->toJson());
+        }
+        for (const auto& boundary : model.getBoundaries()) {
+            summary["boundaries"].push_back(boundary->toJson());
+        }
+        return summary;
+    };
+    const int threads = omp_get_max_threads();
+    const nlohmann::json serial = describe(1);
+    const nlohmann::json parallel = describe(8);
+    omp_set_num_threads(threads);
+    EXPECT_EQ(serial.dump(), parallel.dump());
+    // Pieces [0,0.5], [0.5,1], [1,1.5] of the pair, and the touching box.
+    EXPECT_EQ(serial.at("domains").size(), 2U);
+    EXPECT_EQ(serial.at("domains")[0].at("entities").size(), 3U);
+}
+
 TEST(PartitionTest, GroupOfSplitShapeFindsNoEntity)
 {
     struct Case {
