@@ -348,3 +348,21 @@ TEST(ScaleTest, ScalesAboutOriginAndRefusesBadFactors)
     EXPECT_NEAR(volumeOf(model.getDomain("Inside")->getShape()), 8.0, 1e-9);
     EXPECT_NEAR(volumeOf(model.getPartitionShape()), 8.0, 1e-9);
 }
+
+TEST(ScaleTest, InactiveEntitiesAndUnknownDimension)
+{
+    // The dimension is not known yet: everything is scaled and written before the partition shape fails.
+    const std::string directory = scratchDirectory("ScaleNoDimension");
+    GeometryData model(directory);
+    model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Cube"));
+    model.addEntity(entity(box(5, 5, 5, 6, 6, 6), "Idle"));
+    model.getEntity("Idle")->setActive(false);
+    model.addDomain(std::make_shared<DomainGroup>(groupEntry("Inside", {"Cube"}), model.getEntities()));
+    expectMessage([&] { model.scale(3.0); },
+                  "Cannot calculate partition for geometryData with dimension other than 2 or 3.");
+    EXPECT_NEAR(volumeOf(model.getEntity("Cube")->getShape()), 27.0, 1e-9);
+    EXPECT_NEAR(volumeOf(model.getDomain("Inside")->getShape()), 27.0, 1e-9);
+    EXPECT_NEAR(extentOf(model.getEntity("Idle")->getShape()).xmin, 5.0, 1e-6);
+    EXPECT_TRUE(std::filesystem::exists(directory + "/geometry/raw/Cube.brep"));
+    EXPECT_TRUE(std::filesystem::exists(directory + "/geometry/raw/Idle.brep"));
+}
