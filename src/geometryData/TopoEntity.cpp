@@ -182,6 +182,10 @@ TopoDS_Shape TopoEntity::getShape() const
 
 void TopoEntity::setShape(TopoDS_Shape newShape)
 {
+    // An entity without a shape would be written as an empty file and break every later step.
+    if (newShape.IsNull()) {
+        throw vemra_exception("TopoEntity::setShape - empty shape passed as argument");
+    }
     shape = std::move(newShape);
     dimension = shapeDimension(shape);
 }

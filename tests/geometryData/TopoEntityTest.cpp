@@ -81,6 +81,10 @@ TEST(TopoEntity, NullShapeIsRefused)
     EXPECT_EQ(thrownMessage([] { TopoEntity(TopoDS_Shape(), "Null"); }), message);
     const TopoEntity face(squareAt(0, 0, 0), "Face_1");
     EXPECT_EQ(thrownMessage([&] { face.isPartOf(TopoDS_Shape()); }), message);
+    TopoEntity replaced(squareAt(0, 0, 0), "Face_2");
+    EXPECT_EQ(thrownMessage([&] { replaced.setShape(TopoDS_Shape()); }),
+              "TopoEntity::setShape - empty shape passed as argument");
+    EXPECT_EQ(replaced.getDimension(), 2);
 }
 
 TEST(TopoEntity, WrittenAndReadBackIsTheSameShape)
