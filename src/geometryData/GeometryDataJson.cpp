@@ -1,23 +1,368 @@
 #include "geometryData/GeometryData.h"
 
+#include <cmath>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+#include <TopAbs_ShapeEnum.hxx>
+#include <easylogging++.h>
+
+#include "geometryData/BoundaryGroup.h"
+#include "geometryData/DomainGroup.h"
+#include "geometryData/TopoEntity.h"
+#include "misc/ParallelFor.h"
+#include "misc/Utilities.h"
+#include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
-void GeometryData::readGeometryJson(nlohmann::json)
+namespace {
+
+const char* const partitionShapeName = "partitionShape";
+
+std::string numberText(double value)
 {
-    throw vemra_exception("GeometryData::readGeometryJson: not built yet");
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// The library converts a boolean to a number without complaint; a number
+// argument of another type is its type error all the same.
+const nlohmann::json& requireNumber(const nlohmann::json& value)
+{
+    if (!value.is_number()) {
+        throw nlohmann::json::type_error::create(302, std::string("type must be number, but is ") + value.type_name(),
+                                                 &value);
+    }
+    return value;
+}
+
+// Document names become file names: refuse unsafe ones before any file is
+// touched. A name of the wrong type is left to the constructor, which raises
+// the JSON library's own error for it.
+void checkDocumentName(const nlohmann::json& entry, bool isEntity)
+{
+    if (!entry.is_object()) {
+        return;
+    }
+    const auto name = entry.find("name");
+    if (name == entry.end() || !name->is_string()) {
+        return;
+    }
+    const auto& text = name->get_ref<const std::string&>();
+    checkEntityName(text);
+    if (isEntity && text == partitionShapeName) {
+        throw vemra_exception("Invalid entity name \"partitionShape\": the name is reserved for the partition shape.");
+    }
+}
+
+// Equal names would write one BREP file from two places; equal ids would
+// make two entities indistinguishable downstream.
+void checkEntitiesUnique(const std::vector<std::shared_ptr<TopoEntity>>& entities)
+{
+    std::set<std::string> names;
+    std::map<int, std::string> ids;
+    for (const auto& entity : entities) {
+        const std::string name = entity->getName();
+        if (!names.insert(name).second) {
+            throw vemra_exception("Two entities are named " + name + ". Check your geometry input!");
+        }
+        const auto [position, inserted] = ids.emplace(entity->getId(), name);
+        if (!inserted) {
+            throw vemra_exception("Entities " + position->second + " and " + name + " have the same id " +
+                                  std::to_string(entity->getId()) + ". Check your geometry input!");
+        }
+    }
+}
+
+// A record that has a bounding box: getShapeStatistics writes none for a
+// shape whose main type is VERTEX (a vertex, wire, shell or compsolid).
+bool hasBoundingBox(const TopoDS_Shape& shape)
+{
+    return getMainShapeType(shape) != TopAbs_VERTEX;
+}
+
+// Builds one JSON object per group, each iteration into its own slot, so
+// the array lists the groups in model order whatever the thread count.
+template <typename GroupType>
+std::vector<nlohmann::json> groupObjects(const std::vector<std::shared_ptr<GroupType>>& groups,
+                                         const MeshStatistics& meshStatistics, const std::string& workingDirectory,
+                                         std::exception_ptr& failure)
+{
+    std::vector<nlohmann::json> objects(groups.size());
+    try {
+        parallelFor(static_cast<int>(groups.size()), [&](int i) {
+            const auto& group = groups[static_cast<std::size_t>(i)];
+            nlohmann::json object = group->toJson();
+            MeshEntityStats sum;
+            for (const auto& entity : group->getEntities()) {
+                const std::string name = entity->getName();
+                if (meshStatistics.has(name)) {
+                    sum = sum + meshStatistics.byEntity.at(name);
+                }
+            }
+            object["meshStatistics"] = sum.toJson();
+            group->writePreview(workingDirectory);
+            objects[static_cast<std::size_t>(i)] = std::move(object);
+        });
+    } catch (...) {
+        if (!failure) {
+            failure = std::current_exception();
+        }
+    }
+    return objects;
+}
+
+} // namespace
+
+void GeometryData::parseOperations(nlohmann::json rawDocument)
+{
+    if (rawDocument.is_object() && rawDocument.contains("operate")) {
+        for (const auto& element : rawDocument.at("operate")) {
+            const nlohmann::json item = element;
+            const nlohmann::json& function = item.at("function");
+            if (function == "partition") {
+                operations.push_back(std::bind(&GeometryData::partition, this));
+            } else if (function == "addAir") {
+                double padding = 0.0;
+                std::vector<std::string> terminals;
+                if (item.contains("padding")) {
+                    padding = requireNumber(item.at("padding")).get<double>();
+                    if (!std::isfinite(padding) || padding < 0.0) {
+                        throw vemra_exception("Invalid padding " + numberText(padding) +
+                                              " for addAir: it must be a finite number not below 0.");
+                    }
+                }
+                if (item.contains("terminals")) {
+                    for (const auto& terminal : item.at("terminals")) {
+                        terminals.push_back(terminal.at("name").get<std::string>());
+                    }
+                }
+                operations.push_back(std::bind(&GeometryData::addAir, this, padding, terminals));
+            } else if (function == "readCADfiles") {
+                const auto fileNames = item.at("fileNames").get<std::vector<std::string>>();
+                cadReaders.push_back(std::bind(&GeometryData::readCADfiles, this, fileNames));
+                groupMode = groupsFromAllEntities;
+            } else if (function == "scale") {
+                const double factor = requireNumber(item.at("scale")).get<double>();
+                if (!std::isfinite(factor) || factor <= 0.0) {
+                    throw vemra_exception("Invalid scale factor " + numberText(factor) +
+                                          ": it must be a finite number above 0.");
+                }
+                operations.push_back(std::bind(&GeometryData::scale, this, factor));
+            } else {
+                LOG(WARNING) << "Unknown operation " << function.dump() << " in \"operate\" is skipped.";
+            }
+        }
+    }
+    if (rawDocument.is_object() && rawDocument.contains("variables")) {
+        variables = rawDocument.at("variables");
+    }
+}
+
+void GeometryData::readGeometryJson(nlohmann::json rawDocument)
+{
+    if (rawDocument.is_null()) {
+        throw vemra_exception("Empty json object passed to GeometryData.");
+    }
+    for (const char* key : {"solids", "faces", "edges"}) {
+        if (!rawDocument.is_object() || !rawDocument.contains(key)) {
+            throw vemra_exception(std::string("Error while reading geometry data: Could not find key ") + key +
+                                  " in geometryData json");
+        }
+    }
+
+    // Read as values that may be null: an absent key is a type error here.
+    if (rawDocument["hasMeshData"].get<bool>()) {
+        meshFile = rawDocument["meshFile"].get<std::string>();
+    } else {
+        meshFile.clear();
+    }
+    groupMode = groupsFromAllEntities;
+    if (rawDocument.contains("groupMode") &&
+        rawDocument.at("groupMode").get<std::string>() == "groupsFromPreprocessor") {
+        groupMode = groupsFromPreprocessor;
+    }
+    geometryUnit = rawDocument.contains("geometryUnit")
+                       ? unitFromString(rawDocument.at("geometryUnit").get<std::string>())
+                       : unknownUnit;
+
+    // Key order makes this edges, faces, relations, solids.
+    for (const auto& member : rawDocument.items()) {
+        const std::string& key = member.key();
+        if (key == "edges" || key == "faces" || key == "solids") {
+            for (const auto& element : member.value()) {
+                checkDocumentName(element, true);
+                auto entity = std::make_shared<TopoEntity>(element, workingDirectory);
+                addEntity(entity);
+            }
+        } else if (key == "relations") {
+            // An array would pass its indices off as entity names.
+            if (!member.value().is_object() && !member.value().is_null()) {
+                throw nlohmann::json::type_error::create(
+                    302, std::string("type must be object, but is ") + member.value().type_name(), &member.value());
+            }
+            for (const auto& relation : member.value().items()) {
+                relations[relation.key()] = relation.value().get<std::vector<std::string>>();
+            }
+        }
+    }
+    checkEntitiesUnique(entities);
+
+    if (rawDocument.contains("dimensions")) {
+        const int value = requireNumber(rawDocument.at("dimensions")).get<int>();
+        if (value < 0 || value > 3) {
+            throw vemra_exception("Invalid dimensions " + std::to_string(value) +
+                                  " in geometry data: it must be 0, 1, 2 or 3.");
+        }
+        dimension = value;
+    } else {
+        computeDimension();
+    }
+
+    // Key order makes this boundaries, domains.
+    for (const auto& member : rawDocument.items()) {
+        const std::string& key = member.key();
+        if (key == "boundaries") {
+            for (const auto& element : member.value()) {
+                checkDocumentName(element, false);
+                boundaries.push_back(std::make_shared<BoundaryGroup>(element, entities));
+            }
+        } else if (key == "domains") {
+            for (const auto& element : member.value()) {
+                checkDocumentName(element, false);
+                domains.push_back(std::make_shared<DomainGroup>(element, entities));
+            }
+        }
+    }
+
+    if (rawDocument.contains("partitionShape") && !rawDocument.at("partitionShape").empty()) {
+        partitionShape = TopoEntity(rawDocument.at("partitionShape"), workingDirectory).getShape();
+    }
+    editorFile = rawDocument.contains("editorFile") ? rawDocument.at("editorFile").get<std::string>() : std::string();
 }
 
 nlohmann::json GeometryData::toJson()
 {
-    throw vemra_exception("GeometryData::toJson: not built yet");
+    nlohmann::json document;
+    document["solids"] = nlohmann::json::array();
+    document["faces"] = nlohmann::json::array();
+    document["edges"] = nlohmann::json::array();
+    document["editorFile"] = editorFile;
+    for (const auto& entity : entities) {
+        switch (entity->getDimensionType()) {
+        case solidDimension:
+            document["solids"].push_back(entity->toJson());
+            break;
+        case faceDimension:
+            document["faces"].push_back(entity->toJson());
+            break;
+        case edgeDimension:
+            document["edges"].push_back(entity->toJson());
+            break;
+        default:
+            break;
+        }
+    }
+    document["relations"] = nlohmann::json::object();
+    for (const auto& [name, related] : relations) {
+        document["relations"][name] = related;
+    }
+
+    // Both loops run to their end; the first failure is raised after them.
+    createDirectory(workingDirectory + "/vtk");
+    std::exception_ptr failure;
+    const auto domainObjects = groupObjects(domains, meshStatistics, workingDirectory, failure);
+    const auto boundaryObjects = groupObjects(boundaries, meshStatistics, workingDirectory, failure);
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    document["domains"] = domainObjects.empty() ? nlohmann::json() : nlohmann::json(domainObjects);
+    document["boundaries"] = nlohmann::json::array();
+    for (const auto& object : boundaryObjects) {
+        document["boundaries"].push_back(object);
+    }
+
+    // The model's box is the union of the boxes of its entities of the model
+    // dimension, seeded by the first entity; records without a box (a wire,
+    // a shell) take no part, and no entity at all gives the zero record.
+    ShapeStatistics statistics;
+    bool haveBox = false;
+    const auto unite = [&](const std::shared_ptr<TopoEntity>& entity) {
+        const TopoDS_Shape shape = entity->getShape();
+        if (!hasBoundingBox(shape)) {
+            return;
+        }
+        ShapeStatistics record;
+        getShapeStatistics(shape, record);
+        statistics = haveBox ? statistics.merge(record) : record;
+        haveBox = true;
+    };
+    if (!entities.empty()) {
+        unite(entities.front());
+    }
+    for (const auto& entity : entities) {
+        if (static_cast<int>(entity->getDimensionType()) == dimension) {
+            unite(entity);
+        }
+    }
+    document["statistics"] = statistics.toJson();
+    document["meshStatistics"] = meshStatistics.totals.toJson();
+    if (groupMode == groupsFromAllEntities) {
+        document["groupMode"] = "groupsFromAllEntities";
+    } else if (groupMode == groupsFromPreprocessor) {
+        document["groupMode"] = "groupsFromPreprocessor";
+    }
+    document["dimensions"] = dimension;
+    document["geometryUnit"] = unitToString(geometryUnit);
+
+    // Written afresh: a file left by an earlier run must not pass for this one.
+    TopoEntity partition(partitionShape, partitionShapeName, 0);
+    createDirectory(workingDirectory + "/geometry");
+    createDirectory(workingDirectory + "/geometry/raw/");
+    const std::string partitionFile = workingDirectory + "/geometry/raw/" + partitionShapeName + ".brep";
+    std::error_code ignored;
+    std::filesystem::remove(partitionFile, ignored);
+    partition.writeBrep(workingDirectory);
+    if (!fileExists(partitionFile)) {
+        throw vemra_exception("Could not write file " + partitionFile);
+    }
+    document["partitionShape"] = partition.toJson();
+
+    if (!meshFile.empty()) {
+        document["meshFile"] = meshFile;
+        document["hasMeshData"] = true;
+    } else {
+        checkInternalFaces();
+        document["meshFile"] = nullptr;
+        document["hasMeshData"] = false;
+    }
+    document["variables"] = variables;
+    return document;
 }
 
 void GeometryData::checkInternalFaces()
 {
-    throw vemra_exception("GeometryData::checkInternalFaces: not built yet");
-}
-
-void GeometryData::parseOperations(nlohmann::json)
-{
-    // No operations are queued until the raw reader exists.
+    for (const auto& entity : entities) {
+        if (entity->getDimension() != 3 || !hasInternalFaces(entity->getShape())) {
+            continue;
+        }
+        std::string domainName;
+        const std::string solidName = entity->getName();
+        for (const auto& domain : domains) {
+            for (const auto& member : domain->getEntities()) {
+                if (member->getName() == solidName) {
+                    domainName = domain->getName();
+                    break;
+                }
+            }
+        }
+        std::cerr << "WARNING: Currently Vemra MeshGenerator does not support internal faces. Internal face found "
+                     "in domain "
+                  << domainName << std::endl;
+    }
 }

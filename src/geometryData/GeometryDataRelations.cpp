@@ -106,7 +106,7 @@ void GeometryData::buildRelations()
                 const auto boundaryEntities = boundary->getEntities();
                 std::size_t counted = 0;
                 for (const auto& face : boundaryEntities) {
-                    const auto neighbours = relations[face->getName()];
+                    const auto& neighbours = relations[face->getName()];
                     if (neighbours.size() == 2 && contains(domainNames, neighbours[0]) &&
                         contains(domainNames, neighbours[1]) && !face->isMarked()) {
                         face->setMarked();

@@ -52,8 +52,12 @@ std::string narrowDumpFileName()
 
 // The directory is created by us or was: a real directory (not a link) owned
 // by this user. Anything else could hand our dump to someone else.
-bool prepareDumpDirectory(const std::string& directory)
+bool prepareDumpDirectory(std::string directory)
 {
+    // With a trailing "/" lstat would follow a symbolic link.
+    while (directory.size() > 1 && directory.back() == '/') {
+        directory.pop_back();
+    }
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
         return false;
     }

@@ -1,0 +1,636 @@
+// Reading the raw geometry document and writing the geometry-data document.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakePolygon.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRep_Builder.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Shell.hxx>
+#include <TopoDS_Solid.hxx>
+#include <gp_Pln.hxx>
+#include <omp.h>
+
+#include "geometryData/BoundaryGroup.h"
+#include "geometryData/DomainGroup.h"
+#include "geometryData/GeometryData.h"
+#include "geometryData/TopoEntity.h"
+#include "topology/ShapeAlgorithms.h"
+#include "vemra_exception.h"
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+namespace {
+
+// A scratch working directory holding the four BREP files of the stored
+// contact case (boxes [0,1]^3 and [1,3]x[0,2]x[0,2], the square where they
+// touch and large's y = 0 face).
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::string& name)
+    {
+        const char* temp = std::getenv("TEMP");
+        path = fs::path(temp != nullptr ? temp : VEMRA_BINARY_DIR "/test-temp") / ("geometry-json-" + name);
+        fs::remove_all(path);
+        fs::create_directories(path / "geometry" / "raw");
+        const fs::path source = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests/test02/geometry/raw";
+        for (const char* file : {"small.brep", "large.brep", "contactFace.brep", "sideFace.brep"}) {
+            fs::copy_file(source / file, path / "geometry" / "raw" / file);
+        }
+    }
+    ~WorkingDirectory()
+    {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+    std::string str() const { return path.string(); }
+
+    fs::path path;
+};
+
+json baseDocument()
+{
+    return json::parse(R"({
+        "solids": [{"name": "small", "path": "geometry/raw/small.brep"},
+                   {"name": "large", "path": "geometry/raw/large.brep"}],
+        "faces": [{"name": "contactFace", "path": "geometry/raw/contactFace.brep"},
+                  {"name": "sideFace", "path": "geometry/raw/sideFace.brep"}],
+        "edges": [],
+        "hasMeshData": false
+    })");
+}
+
+std::vector<std::pair<std::string, int>> namesAndIds(const GeometryData& model)
+{
+    std::vector<std::pair<std::string, int>> result;
+    for (const auto& entity : model.getEntities()) {
+        result.emplace_back(entity->getName(), entity->getId());
+    }
+    return result;
+}
+
+enum class Outcome {
+    reads,         // the document is read; `check` looks at the model and its output
+    raises,        // vemra_exception with exactly `message`
+    raisesPrefix,  // vemra_exception whose message starts with `message`
+    libraryError,  // the JSON library's exception with id `libraryId`
+    notMissingKey, // fails later, never on the missing entity lists
+};
+
+struct RawCase {
+    std::string name;
+    // Applied to the base document as a merge patch; with `whole` it is the
+    // document itself (a merge patch cannot set a key to null).
+    std::string text;
+    bool whole;
+    Outcome outcome;
+    std::string message;
+    int libraryId;
+    std::function<void(GeometryData&, const json&)> check;
+};
+
+RawCase reads(std::string name, std::string patch, std::function<void(GeometryData&, const json&)> check)
+{
+    return {std::move(name), std::move(patch), false, Outcome::reads, "", 0, std::move(check)};
+}
+RawCase raises(std::string name, std::string patch, std::string message, bool whole = false)
+{
+    return {std::move(name), std::move(patch), whole, Outcome::raises, std::move(message), 0, nullptr};
+}
+RawCase raisesPrefix(std::string name, std::string patch, std::string message)
+{
+    return {std::move(name), std::move(patch), false, Outcome::raisesPrefix, std::move(message), 0, nullptr};
+}
+RawCase libraryError(std::string name, std::string patch, int id, bool whole = false)
+{
+    return {std::move(name), std::move(patch), whole, Outcome::libraryError, "", id, nullptr};
+}
+
+const std::string missingKey = "Error while reading geometry data: Could not find key ";
+
+} // namespace
+
+TEST(RawGeometryJson, DocumentsAndTheirOutcome)
+{
+    using Ids = std::vector<std::pair<std::string, int>>;
+    const std::vector<RawCase> cases = {
+        // The document itself and the entity lists.
+        raises("null document", "null", "Empty json object passed to GeometryData.", true),
+        raises("empty object", "{}", missingKey + "solids in geometryData json", true),
+        raises("not an object", "[1, 2]", missingKey + "solids in geometryData json", true),
+        raises("faces missing", R"({"solids": []})", missingKey + "faces in geometryData json", true),
+        raises("edges missing", R"({"solids": [], "faces": []})", missingKey + "edges in geometryData json", true),
+        // Values that may be null: absent is a type error, not a missing key.
+        libraryError("hasMeshData absent", R"({"hasMeshData": null})", 302),
+        libraryError("hasMeshData not a boolean", R"({"hasMeshData": "yes"})", 302),
+        libraryError("meshFile absent while hasMeshData", R"({"hasMeshData": true})", 302),
+        libraryError("groupMode not a string", R"({"groupMode": 1})", 302),
+        libraryError("geometryUnit not a string", R"({"geometryUnit": 1})", 302),
+        libraryError("editorFile not a string", R"({"editorFile": false})", 302),
+        libraryError("dimensions not a number", R"({"dimensions": "3"})", 302),
+        libraryError("dimensions a boolean", R"({"dimensions": true})", 302),
+        libraryError("relation not a list", R"({"relations": {"small": "contactFace"}})", 302),
+        libraryError("relations not an object", R"({"relations": [["small"]]})", 302),
+        raises("dimensions above 3", R"({"dimensions": 5})", "Invalid dimensions 5 in geometry data: it must be 0, 1, 2 or 3."),
+        raises("dimensions below 0", R"({"dimensions": -1})", "Invalid dimensions -1 in geometry data: it must be 0, 1, 2 or 3."),
+        // Operation items.
+        libraryError("item without function", R"({"operate": [{"scale": 2}]})", 403),
+        libraryError("item not an object", R"({"operate": [5]})", 304),
+        libraryError("scale without factor", R"({"operate": [{"function": "scale"}]})", 403),
+        libraryError("scale factor a string", R"({"operate": [{"function": "scale", "scale": "2"}]})", 302),
+        libraryError("scale factor a boolean", R"({"operate": [{"function": "scale", "scale": true}]})", 302),
+        raises("scale factor zero", R"({"operate": [{"function": "scale", "scale": 0}]})",
+               "Invalid scale factor 0: it must be a finite number above 0."),
+        raises("scale factor negative", R"({"operate": [{"function": "scale", "scale": -2.5}]})",
+               "Invalid scale factor -2.5: it must be a finite number above 0."),
+        libraryError("readCADfiles without files", R"({"operate": [{"function": "readCADfiles"}]})", 403),
+        libraryError("readCADfiles files not a list", R"({"operate": [{"function": "readCADfiles", "fileNames": "a.step"}]})", 302),
+        libraryError("padding a string", R"({"operate": [{"function": "addAir", "padding": "x"}]})", 302),
+        raises("padding negative", R"({"operate": [{"function": "addAir", "padding": -1}]})",
+               "Invalid padding -1 for addAir: it must be a finite number not below 0."),
+        libraryError("terminal without name", R"({"operate": [{"function": "addAir", "terminals": [{}]}]})", 403),
+        libraryError("terminal not an object", R"({"operate": [{"function": "addAir", "terminals": [3]}]})", 304),
+        libraryError("terminal name a number", R"({"operate": [{"function": "addAir", "terminals": [{"name": 3}]}]})", 302),
+        // The air operation is queued (it is not built in this round).
+        raises("addAir queued with defaults", R"({"operate": [{"function": "addAir"}]})", "GeometryData::addAir: not built yet"),
+        {"readCADfiles skips the entity lists", R"({"operate": [{"function": "readCADfiles", "fileNames": ["none.step"]}]})",
+         true, Outcome::notMissingKey, "", 0, nullptr},
+        // Names and ids.
+        raisesPrefix("unsafe entity name", R"({"faces": [{"name": "../up", "path": "geometry/raw/sideFace.brep"}]})",
+                     "Invalid entity name"),
+        raises("reserved entity name", R"({"faces": [{"name": "partitionShape", "path": "geometry/raw/sideFace.brep"}]})",
+               "Invalid entity name \"partitionShape\": the name is reserved for the partition shape."),
+        raisesPrefix("unsafe group name", R"({"domains": [{"name": "a/b", "entities": ["small"]}]})", "Invalid entity name"),
+        raises("duplicate entity names",
+               R"({"faces": [{"name": "small", "path": "geometry/raw/contactFace.brep"}]})",
+               "Two entities are named small. Check your geometry input!"),
+        raises("stated id equal to an assigned one",
+               R"({"solids": [{"name": "small", "id": 1, "path": "geometry/raw/small.brep"}]})",
+               "Entities contactFace and small have the same id 1. Check your geometry input!"),
+        raises("two stated ids alike",
+               R"({"faces": [{"name": "contactFace", "id": 4, "path": "geometry/raw/contactFace.brep"},
+                             {"name": "sideFace", "id": 4, "path": "geometry/raw/sideFace.brep"}]})",
+               "Entities contactFace and sideFace have the same id 4. Check your geometry input!"),
+        reads("ids numbered edges, faces, solids", "{}",
+              [](GeometryData& model, const json&) {
+                  EXPECT_EQ(namesAndIds(model), (Ids{{"contactFace", 1}, {"sideFace", 2}, {"small", 3}, {"large", 4}}));
+              }),
+        reads("assigned ids continue after the largest",
+              R"({"faces": [{"name": "contactFace", "id": 5, "path": "geometry/raw/contactFace.brep"},
+                            {"name": "sideFace", "path": "geometry/raw/sideFace.brep"}],
+                  "solids": [{"name": "small", "path": "geometry/raw/small.brep"},
+                             {"name": "large", "id": 10, "path": "geometry/raw/large.brep"}]})",
+              [](GeometryData& model, const json&) {
+                  EXPECT_EQ(namesAndIds(model), (Ids{{"contactFace", 5}, {"sideFace", 6}, {"small", 7}, {"large", 10}}));
+              }),
+        // Settings.
+        reads("group mode from the preprocessor", R"({"groupMode": "groupsFromPreprocessor"})",
+              [](GeometryData& model, const json& out) {
+                  EXPECT_EQ(model.getGroupMode(), groupsFromPreprocessor);
+                  EXPECT_EQ(out.at("groupMode"), "groupsFromPreprocessor");
+                  EXPECT_EQ(out.at("boundaries").at(0).at("role"), "indefinite");
+              }),
+        reads("group mode from all entities", R"({"groupMode": "groupsFromAllEntities"})",
+              [](GeometryData& model, const json&) { EXPECT_EQ(model.getGroupMode(), groupsFromAllEntities); }),
+        reads("group mode of another text", R"({"groupMode": "fromPreprocessor"})",
+              [](GeometryData& model, const json& out) {
+                  EXPECT_EQ(model.getGroupMode(), groupsFromAllEntities);
+                  EXPECT_EQ(out.at("boundaries").at(0).at("role"), "");
+              }),
+        reads("defaults of the optional keys", "{}",
+              [](GeometryData& model, const json& out) {
+                  EXPECT_EQ(model.getGroupMode(), groupsFromAllEntities);
+                  EXPECT_EQ(model.getGeometryUnit(), unknownUnit);
+                  EXPECT_EQ(out.at("geometryUnit"), "");
+                  EXPECT_EQ(out.at("editorFile"), "");
+                  EXPECT_TRUE(out.at("variables").is_null());
+                  EXPECT_TRUE(out.at("meshFile").is_null());
+                  EXPECT_EQ(out.at("hasMeshData"), false);
+                  EXPECT_EQ(out.at("dimensions"), 3);
+              }),
+        reads("unit and editor file", R"({"geometryUnit": "mm", "editorFile": "model.edt"})",
+              [](GeometryData& model, const json& out) {
+                  EXPECT_EQ(model.getGeometryUnit(), millimetre);
+                  EXPECT_EQ(out.at("geometryUnit"), "mm");
+                  EXPECT_EQ(out.at("editorFile"), "model.edt");
+              }),
+        reads("mesh file ignored without mesh data", R"({"hasMeshData": false, "meshFile": "case.msh"})",
+              [](GeometryData&, const json& out) {
+                  EXPECT_TRUE(out.at("meshFile").is_null());
+                  EXPECT_EQ(out.at("hasMeshData"), false);
+              }),
+        reads("mesh file with mesh data", R"({"hasMeshData": true, "meshFile": "case.msh"})",
+              [](GeometryData&, const json& out) {
+                  EXPECT_EQ(out.at("meshFile"), "case.msh");
+                  EXPECT_EQ(out.at("hasMeshData"), true);
+              }),
+        reads("empty mesh file counts as none", R"({"hasMeshData": true, "meshFile": ""})",
+              [](GeometryData&, const json& out) {
+                  EXPECT_TRUE(out.at("meshFile").is_null());
+                  EXPECT_EQ(out.at("hasMeshData"), false);
+              }),
+        reads("variables object", R"({"variables": {"f": 50, "tags": ["a"]}})",
+              [](GeometryData&, const json& out) { EXPECT_EQ(out.at("variables"), json::parse(R"({"f": 50, "tags": ["a"]})")); }),
+        reads("variables array", R"({"variables": [1, "two", null]})",
+              [](GeometryData&, const json& out) { EXPECT_EQ(out.at("variables"), json::parse(R"([1, "two", null])")); }),
+        reads("variables number", R"({"variables": 2.5})",
+              [](GeometryData&, const json& out) { EXPECT_EQ(out.at("variables"), 2.5); }),
+        reads("stated dimension", R"({"dimensions": 3})",
+              [](GeometryData& model, const json&) { EXPECT_EQ(model.getDimension(), 3); }),
+        // Relations.
+        reads("stated relations are used as they stand", R"({"relations": {"small": ["contactFace"]}})",
+              [](GeometryData& model, const json&) {
+                  const std::map<std::string, std::vector<std::string>> expected = {
+                      {"contactFace", {}}, {"large", {}}, {"sideFace", {}}, {"small", {"contactFace"}}};
+                  EXPECT_EQ(model.getRelations(), expected);
+              }),
+        reads("empty relations are computed from contacts", R"({"relations": {}})",
+              [](GeometryData& model, const json&) {
+                  const std::map<std::string, std::vector<std::string>> expected = {
+                      {"contactFace", {"small", "large"}}, {"large", {"contactFace", "sideFace"}},
+                      {"sideFace", {"large"}}, {"small", {"contactFace"}}};
+                  EXPECT_EQ(model.getRelations(), expected);
+              }),
+        {"null relations are computed from contacts",
+         R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"},
+                        {"name": "large", "path": "geometry/raw/large.brep"}],
+             "faces": [{"name": "contactFace", "path": "geometry/raw/contactFace.brep"}], "edges": [],
+             "hasMeshData": false, "relations": null})",
+         true, Outcome::reads, "", 0,
+         [](GeometryData& model, const json&) {
+             EXPECT_EQ(model.getRelations().at("contactFace"), (std::vector<std::string>{"small", "large"}));
+         }},
+        // Partition shape.
+        reads("empty partition entry is built later", R"({"partitionShape": {}})",
+              [](GeometryData& model, const json&) { EXPECT_NEAR(getShapeVolume(model.getPartitionShape()), 9.0, 1e-9); }),
+        {"null partition entry is built later",
+         R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"}], "faces": [], "edges": [],
+             "hasMeshData": false, "partitionShape": null})",
+         true, Outcome::reads, "", 0,
+         [](GeometryData& model, const json&) { EXPECT_NEAR(getShapeVolume(model.getPartitionShape()), 1.0, 1e-9); }},
+        reads("stated partition shape", R"({"partitionShape": {"name": "p", "path": "geometry/raw/large.brep"}})",
+              [](GeometryData& model, const json&) { EXPECT_NEAR(getShapeVolume(model.getPartitionShape()), 8.0, 1e-9); }),
+        {"no entities: zero statistics",
+         R"({"solids": [], "faces": [], "edges": [], "hasMeshData": false,
+             "partitionShape": {"name": "p", "path": "geometry/raw/large.brep"}})",
+         true, Outcome::reads, "", 0,
+         [](GeometryData&, const json& out) {
+             EXPECT_EQ(out.at("statistics"), ShapeStatistics().toJson());
+             EXPECT_EQ(out.at("dimensions"), 0);
+             EXPECT_TRUE(out.at("domains").is_null());
+             EXPECT_EQ(out.at("boundaries"), json::array());
+         }},
+        // Queued operations.
+        reads("unknown functions are skipped",
+              R"({"operate": [{"function": "smooth"}, {"function": 5}]})",
+              [](GeometryData& model, const json&) { EXPECT_EQ(model.getEntities().size(), 4u); }),
+        reads("partition queued from the array form", R"({"operate": [{"function": "partition"}]})",
+              [](GeometryData&, const json& out) {
+                  EXPECT_EQ(out.at("edges").size(), 24u);
+                  EXPECT_EQ(out.at("faces").size(), 12u);
+                  EXPECT_EQ(out.at("solids").size(), 2u);
+                  EXPECT_EQ(out.at("solids").at(1).at("name"), "Solid_2");
+              }),
+        reads("partition queued from the object form", R"({"operate": {"p": {"function": "partition"}}})",
+              [](GeometryData&, const json& out) { EXPECT_EQ(out.at("solids").at(0).at("id"), 37); }),
+        reads("two scale items run in list order",
+              R"({"operate": [{"function": "scale", "scale": 2}, {"function": "scale", "scale": 3}]})",
+              [](GeometryData& model, const json& out) {
+                  EXPECT_NEAR(getShapeVolume(model.getEntity("small")->getShape()), 216.0, 1e-6);
+                  EXPECT_NEAR(out.at("statistics").at("maxX").get<double>(), 18.0, 1e-6);
+              }),
+    };
+
+    for (const auto& rawCase : cases) {
+        SCOPED_TRACE(rawCase.name);
+        WorkingDirectory directory("raw");
+        json document = rawCase.whole ? json::parse(rawCase.text) : baseDocument();
+        if (!rawCase.whole) {
+            document.merge_patch(json::parse(rawCase.text));
+        }
+        switch (rawCase.outcome) {
+        case Outcome::reads: {
+            GeometryData model(document, directory.str());
+            const json produced = model.toJson();
+            rawCase.check(model, produced);
+            break;
+        }
+        case Outcome::raises:
+        case Outcome::raisesPrefix:
+            try {
+                GeometryData model(document, directory.str());
+                ADD_FAILURE() << "no exception";
+            } catch (const vemra_exception& error) {
+                const std::string message = error.what();
+                if (rawCase.outcome == Outcome::raises) {
+                    EXPECT_EQ(message, rawCase.message);
+                } else {
+                    EXPECT_EQ(message.rfind(rawCase.message, 0), 0u) << message;
+                }
+            }
+            break;
+        case Outcome::libraryError:
+            try {
+                GeometryData model(document, directory.str());
+                ADD_FAILURE() << "no exception";
+            } catch (const json::exception& error) {
+                EXPECT_EQ(error.id, rawCase.libraryId) << error.what();
+            }
+            break;
+        case Outcome::notMissingKey:
+            try {
+                GeometryData model(document, directory.str());
+            } catch (const std::exception& error) {
+                EXPECT_EQ(std::string(error.what()).find(missingKey), std::string::npos) << error.what();
+            }
+            break;
+        }
+    }
+}
+
+TEST(RawGeometryJson, CallersDocumentIsNotChanged)
+{
+    WorkingDirectory directory("unchanged");
+    const json document = baseDocument();
+    const json before = document;
+    GeometryData model(document, directory.str());
+    EXPECT_EQ(document, before);
+}
+
+namespace {
+
+TopoDS_Shape box(double x0, double y0, double z0, double x1, double y1, double z1)
+{
+    return BRepPrimAPI_MakeBox(gp_Pnt(x0, y0, z0), gp_Pnt(x1, y1, z1)).Shape();
+}
+
+// A unit box whose shell also holds the square z = 0.5 as an internal face.
+TopoDS_Shape boxWithInternalFace()
+{
+    BRep_Builder builder;
+    TopoDS_Shell shell;
+    builder.MakeShell(shell);
+    for (TopExp_Explorer explorer(box(0, 0, 0, 1, 1, 1), TopAbs_FACE); explorer.More(); explorer.Next()) {
+        builder.Add(shell, explorer.Current());
+    }
+    const TopoDS_Face inner = BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0.5), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face();
+    builder.Add(shell, inner.Oriented(TopAbs_INTERNAL));
+    TopoDS_Solid solid;
+    builder.MakeSolid(solid);
+    builder.Add(solid, shell);
+    return solid;
+}
+
+std::shared_ptr<DomainGroup> domainOf(const std::string& name, const std::shared_ptr<TopoEntity>& entity)
+{
+    auto domain = std::make_shared<DomainGroup>();
+    domain->setName(name);
+    domain->setLabel(name);
+    domain->addEntity(entity);
+    domain->buildShape();
+    return domain;
+}
+
+std::shared_ptr<BoundaryGroup> boundaryOf(const std::string& name, const std::shared_ptr<TopoEntity>& entity)
+{
+    auto boundary = std::make_shared<BoundaryGroup>();
+    boundary->setName(name);
+    boundary->setLabel(name);
+    boundary->addEntity(entity);
+    boundary->buildShape();
+    return boundary;
+}
+
+} // namespace
+
+TEST(GeometryDataJson, ModelWithoutGroupsAndItsSettings)
+{
+    WorkingDirectory directory("no-groups");
+    GeometryData model(directory.str());
+    model.addEntity(std::make_shared<TopoEntity>(box(1, 2, 3, 4, 6, 8), "block"));
+    model.getDimension();
+    model.getPartitionShape();
+    const json produced = model.toJson();
+
+    EXPECT_TRUE(produced.at("domains").is_null());
+    EXPECT_EQ(produced.at("boundaries"), json::array());
+    EXPECT_EQ(produced.at("solids"), json::parse(R"([{"id": 1, "name": "block", "path": ""}])"));
+    EXPECT_EQ(produced.at("relations"), json::object());
+    EXPECT_EQ(produced.at("statistics"), json::parse(R"({"lengthX": 3.0, "lengthY": 4.0, "lengthZ": 5.0,
+        "maxX": 4.0, "maxY": 6.0, "maxZ": 8.0, "minX": 1.0, "minY": 2.0, "minZ": 3.0})"));
+    EXPECT_EQ(produced.at("groupMode"), "groupsFromAllEntities");
+    EXPECT_EQ(produced.at("geometryUnit"), "m");
+    EXPECT_EQ(produced.at("meshStatistics"), json::parse(R"({"elements": 0, "nodes": 0})"));
+    EXPECT_EQ(produced.at("partitionShape"),
+              json::parse(R"({"id": 0, "name": "partitionShape", "path": "/geometry/raw/partitionShape.brep"})"));
+    EXPECT_TRUE(fs::exists(directory.path / "geometry/raw/partitionShape.brep"));
+
+    model.setGroupMode(static_cast<GroupMode>(7));
+    EXPECT_FALSE(model.toJson().contains("groupMode"));
+}
+
+TEST(GeometryDataJson, PartitionShapeFileIsWrittenWhereNoDirectoryWasYet)
+{
+    const char* temp = std::getenv("TEMP");
+    const fs::path path = fs::path(temp != nullptr ? temp : VEMRA_BINARY_DIR "/test-temp") / "geometry-json-bare";
+    fs::remove_all(path);
+    fs::create_directories(path);
+    GeometryData model(path.string());
+    model.addEntity(std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block"));
+    model.getDimension();
+    model.getPartitionShape();
+    model.toJson();
+    EXPECT_TRUE(fs::exists(path / "geometry/raw/partitionShape.brep"));
+    fs::remove_all(path);
+}
+
+TEST(GeometryDataJson, NullPartitionShapeIsRefused)
+{
+    WorkingDirectory directory("null-partition");
+    GeometryData model(directory.str());
+    try {
+        model.toJson();
+        ADD_FAILURE() << "no exception";
+    } catch (const vemra_exception& error) {
+        EXPECT_STREQ(error.what(), "TopoEntity::TopoEntity - empty shape passed as argument");
+    }
+}
+
+// A wire has no bounding box record; it must not pull the model's box to the origin.
+TEST(GeometryDataJson, StatisticsUniteOnlyRecordsWithABox)
+{
+    WorkingDirectory directory("wire-first");
+    GeometryData model(directory.str());
+    BRepBuilderAPI_MakePolygon polygon(gp_Pnt(1, 1, 1), gp_Pnt(1.5, 1, 1), gp_Pnt(1.5, 1.5, 1));
+    model.addEntity(std::make_shared<TopoEntity>(polygon.Wire(), "wire"));
+    model.addEntity(std::make_shared<TopoEntity>(box(1, 1, 1, 2, 3, 4), "block"));
+    model.getDimension();
+    model.getPartitionShape();
+    const json statistics = model.toJson().at("statistics");
+    EXPECT_EQ(statistics, json::parse(R"({"lengthX": 1.0, "lengthY": 2.0, "lengthZ": 3.0,
+        "maxX": 2.0, "maxY": 3.0, "maxZ": 4.0, "minX": 1.0, "minY": 1.0, "minZ": 1.0})"));
+}
+
+// The first entity seeds the box whatever its dimension.
+TEST(GeometryDataJson, FirstEntitySeedsTheStatistics)
+{
+    WorkingDirectory directory("face-first");
+    GeometryData model(directory.str());
+    const TopoDS_Face farFace = BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 9), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face();
+    model.addEntity(std::make_shared<TopoEntity>(farFace, "far"));
+    model.addEntity(std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block"));
+    model.getDimension();
+    model.getPartitionShape();
+    const json statistics = model.toJson().at("statistics");
+    EXPECT_DOUBLE_EQ(statistics.at("maxZ").get<double>(), 9.0);
+    EXPECT_DOUBLE_EQ(statistics.at("lengthZ").get<double>(), 9.0);
+}
+
+TEST(GeometryDataJson, InternalFaceWarningNamesTheLastDomain)
+{
+    WorkingDirectory directory("internal");
+    GeometryData model(directory.str());
+    auto solid = std::make_shared<TopoEntity>(boxWithInternalFace(), "cell");
+    auto plain = std::make_shared<TopoEntity>(box(2, 0, 0, 3, 1, 1), "plain");
+    model.addEntity(solid);
+    model.addEntity(plain);
+    model.addDomain(domainOf("first", solid));
+    model.addDomain(domainOf("second", solid));
+    model.addDomain(domainOf("other", plain));
+    model.getDimension();
+    model.getPartitionShape();
+
+    testing::internal::CaptureStderr();
+    model.toJson();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "WARNING: Currently Vemra MeshGenerator does not support internal faces. Internal face found in domain "
+              "second\n");
+
+    model.setMeshFile("case.msh");
+    testing::internal::CaptureStderr();
+    const json produced = model.toJson();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(produced.at("meshFile"), "case.msh");
+    EXPECT_EQ(produced.at("hasMeshData"), true);
+}
+
+TEST(GeometryDataJson, GroupObjectsCarryMeshStatisticsAndPreviews)
+{
+    WorkingDirectory directory("mesh-stats");
+    GeometryData model(directory.str());
+    auto block = std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block");
+    auto face = std::make_shared<TopoEntity>(
+        BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
+    model.addEntity(block);
+    model.addEntity(face);
+    auto domain = domainOf("core", block);
+    auto quiet = boundaryOf("quiet", face);
+    quiet->setPreviewEnabled(false);
+    model.addDomain(domain);
+    model.addBoundary(quiet);
+    MeshStatistics meshStatistics;
+    meshStatistics.totals.elements = 12;
+    meshStatistics.totals.nodes = 9;
+    meshStatistics.byEntity["block"].elements = 10;
+    meshStatistics.byEntity["block"].nodes = 8;
+    meshStatistics.byEntity["block"].elementsByType[static_cast<ElementTypes>(4)] = 10;
+    model.setMeshStatistics(meshStatistics);
+    model.getDimension();
+    model.getPartitionShape();
+    const json produced = model.toJson();
+
+    EXPECT_EQ(produced.at("meshStatistics"), json::parse(R"({"elements": 12, "nodes": 9})"));
+    EXPECT_EQ(produced.at("domains").at(0).at("meshStatistics"),
+              json::parse(R"({"elements": 10, "nodes": 8, "tetrahedrons": 10})"));
+    EXPECT_EQ(produced.at("boundaries").at(0).at("meshStatistics"), json::parse(R"({"elements": 0, "nodes": 0})"));
+    EXPECT_EQ(produced.at("boundaries").at(0).at("previewPath"), "vtk/quiet.vtk");
+    EXPECT_TRUE(fs::exists(directory.path / "vtk/core.vtk"));
+    EXPECT_FALSE(fs::exists(directory.path / "vtk/quiet.vtk"));
+}
+
+// A preview that cannot be written ends the conversion, after both loops ran.
+TEST(GeometryDataJson, PreviewWriteFailureIsRaisedAfterTheLoops)
+{
+    WorkingDirectory directory("preview-fails");
+    GeometryData model(directory.str());
+    auto block = std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block");
+    auto face = std::make_shared<TopoEntity>(
+        BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
+    model.addEntity(block);
+    model.addEntity(face);
+    model.addDomain(domainOf("core", block));
+    model.addBoundary(boundaryOf("floor", face));
+    model.getDimension();
+    model.getPartitionShape();
+    // A directory in the preview's place cannot be opened as a file.
+    fs::create_directories(directory.path / "vtk/core.vtk");
+    try {
+        model.toJson();
+        ADD_FAILURE() << "no exception";
+    } catch (const vemra_exception& error) {
+        EXPECT_EQ(std::string(error.what()), "Could not write file " + directory.str() + "/vtk/core.vtk");
+    }
+    EXPECT_TRUE(fs::exists(directory.path / "vtk/floor.vtk"));
+}
+
+// Groups are written in model order, whatever the threads do.
+TEST(GeometryDataJson, GroupArraysAreDeterministic)
+{
+    WorkingDirectory directory("determinism");
+    GeometryData model(directory.str());
+    std::vector<std::string> domainNames;
+    std::vector<std::string> boundaryNames;
+    for (int i = 0; i < 20; ++i) {
+        const double x = 2.0 * i;
+        auto solid = std::make_shared<TopoEntity>(box(x, 0, 0, x + 1, 1 + 0.1 * i, 1), "solid" + std::to_string(i));
+        auto face = std::make_shared<TopoEntity>(
+            BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(x, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(),
+            "face" + std::to_string(i));
+        model.addEntity(solid);
+        model.addEntity(face);
+        // Names out of alphabetical order, so sorting cannot pass for model order.
+        domainNames.push_back("d" + std::to_string((i * 7) % 20));
+        boundaryNames.push_back("b" + std::to_string((i * 13) % 20));
+        model.addDomain(domainOf(domainNames.back(), solid));
+        model.addBoundary(boundaryOf(boundaryNames.back(), face));
+    }
+    model.getDimension();
+    model.getPartitionShape();
+
+    const int threadsBefore = omp_get_max_threads();
+    omp_set_num_threads(1);
+    const std::string serial = model.toJson().dump();
+    omp_set_num_threads(8);
+    std::vector<std::string> dumps;
+    for (int run = 0; run < 10; ++run) {
+        dumps.push_back(model.toJson().dump());
+    }
+    omp_set_num_threads(threadsBefore);
+
+    for (const auto& text : dumps) {
+        EXPECT_EQ(text, serial);
+    }
+    const json produced = json::parse(serial);
+    std::vector<std::string> writtenDomains;
+    std::vector<std::string> writtenBoundaries;
+    for (const auto& domain : produced.at("domains")) {
+        writtenDomains.push_back(domain.at("name"));
+    }
+    for (const auto& boundary : produced.at("boundaries")) {
+        writtenBoundaries.push_back(boundary.at("name"));
+    }
+    EXPECT_EQ(writtenDomains, domainNames);
+    EXPECT_EQ(writtenBoundaries, boundaryNames);
+    EXPECT_DOUBLE_EQ(produced.at("domains").at(19).at("statistics").at("maxY").get<double>(), 1.0 + 0.1 * 19);
+}

@@ -1,0 +1,27 @@
+# Runs the driver twice on the bundled case: the first run starts without a
+# working copy, the second removes the copy the first one left. Each run must
+# print "TEST01 passed", exit 0 and leave the previews and the partition shape.
+#   cmake -DDRIVER=<driver> -DCURRENT=<working copy> -DPREVIEWS=<a;b;...> -P RunDriverTwice.cmake
+file(REMOVE_RECURSE "${CURRENT}")
+foreach(run first second)
+  execute_process(COMMAND "${DRIVER}" RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT code EQUAL 0)
+    message(FATAL_ERROR "${run} run: exit code ${code}\n${out}\n${err}")
+  endif()
+  if(NOT out MATCHES "TEST01 passed")
+    message(FATAL_ERROR "${run} run: no verdict \"TEST01 passed\"\n${out}")
+  endif()
+  if(out MATCHES "could not")
+    message(FATAL_ERROR "${run} run: working copy not rebuilt cleanly\n${out}")
+  endif()
+  if(NOT EXISTS "${CURRENT}/geometry/raw/partitionShape.brep")
+    message(FATAL_ERROR "${run} run: no partitionShape.brep")
+  endif()
+  file(GLOB written RELATIVE "${CURRENT}/vtk" "${CURRENT}/vtk/*")
+  list(SORT written)
+  set(expected ${PREVIEWS})
+  list(SORT expected)
+  if(NOT written STREQUAL expected)
+    message(FATAL_ERROR "${run} run: previews ${written}, expected ${expected}")
+  endif()
+endforeach()
