@@ -73,7 +73,7 @@ TopoDS_Shape readStepFile(std::string path)
         reader.TransferRoots();
         return reader.OneShape();
     } catch (const Standard_Failure& error) {
-        throw vemra_exception(failure + ": " + error.GetMessageString());
+        throw vemra_exception(failure + ": " + kernelFailureText(error));
     }
 }
 
@@ -107,7 +107,7 @@ TopoDS_Shape readIgesFile(std::string path)
         }
         return shape;
     } catch (const Standard_Failure& error) {
-        throw vemra_exception("Could not read IGES file " + path + ": " + error.GetMessageString());
+        throw vemra_exception("Could not read IGES file " + path + ": " + kernelFailureText(error));
     }
 }
 
@@ -123,7 +123,7 @@ void writeStepFile(const TopoDS_Shape& shape, std::string path)
             throw vemra_exception(failure);
         }
     } catch (const Standard_Failure& error) {
-        throw vemra_exception(failure + ": " + error.GetMessageString());
+        throw vemra_exception(failure + ": " + kernelFailureText(error));
     }
 }
 

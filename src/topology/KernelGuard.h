@@ -4,6 +4,7 @@
 #include <utility>
 
 #include <Standard_Failure.hxx>
+#include <Standard_Type.hxx>
 #include <TopoDS_Shape.hxx>
 
 #include "vemra_exception.h"
@@ -18,6 +19,14 @@ inline void requireShape(const TopoDS_Shape& shape, const char* function)
     }
 }
 
+// The failure's kind, and its message when it has one (many have none).
+inline std::string kernelFailureText(const Standard_Failure& failure)
+{
+    const std::string message = failure.GetMessageString();
+    const std::string kind = failure.DynamicType()->Name();
+    return message.empty() ? kind : kind + ": " + message;
+}
+
 // Kernel failures are not std::exceptions and would end the process
 // unreported: turn them into the system's exception, naming the function.
 template <typename Body>
@@ -26,6 +35,6 @@ auto guardKernel(const char* function, Body&& body) -> decltype(body())
     try {
         return std::forward<Body>(body)();
     } catch (const Standard_Failure& failure) {
-        throw vemra_exception(std::string(function) + ": " + failure.GetMessageString());
+        throw vemra_exception(std::string(function) + ": " + kernelFailureText(failure));
     }
 }

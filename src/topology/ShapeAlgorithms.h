@@ -41,8 +41,10 @@ bool isSameVertex(TopoDS_Shape a, TopoDS_Shape b);
 bool boundingBoxesMatch(TopoDS_Shape a, TopoDS_Shape b);
 // Attaches a triangulation to the shape's faces and edges (shared geometry).
 void meshShape(TopoDS_Shape shape);
-// Serialises everything that writes or follows the triangulation that
-// meshShape attaches: meshShape, boundingBoxesMatch and the isSame* bodies.
+// Serialises meshShape (which writes triangulations into geometry that every
+// copy of a shape shares) with what reads that geometry beside it in parallel
+// loops: the isSame* bodies, boundingBoxesMatch, getShapeStatistics,
+// getBoundingBoxDiagonal and the copy that writeShapeVtk meshes.
 std::recursive_mutex& shapeMeshMutex();
 
 // Contact through the Boolean common. Null shapes answer false.
@@ -73,10 +75,11 @@ double getMinEdgeLength(const TopoDS_Shape& shape);
 double getBoundingBoxDiagonal(const TopoDS_Shape& shape);
 gp_Pnt getCentreOfMass(const TopoDS_Shape& shape);
 // Smallest distance; direction is the vector from a's point to b's point.
+// Raises vemra_exception when the kernel's search does not complete.
 double getMinDistance(TopoDS_Shape a, TopoDS_Shape b, gp_Vec& direction);
 // Normal of the underlying surface at (u, v) = (0, 0), orientation ignored.
 gp_Dir getFaceNormal(TopoDS_Shape face);
-// Uniform scaling about the origin.
+// Uniform scaling about the origin by a finite factor greater than zero.
 TopoDS_Shape scaleShape(TopoDS_Shape shape, double factor);
 bool hasInternalFaces(const TopoDS_Shape& shape);
 // Chains the shape's edges into wires by coincident end points.
@@ -91,5 +94,6 @@ void writeBrepFile(const TopoDS_Shape& shape, std::string path);
 // Kernel STEP unit code of a unit name ("inch" -> "INCH"); "M" when unknown.
 std::string getStepUnitCode(std::string unitName);
 // The kernel's STEP and IGES translators share global state: every use of
-// them in the process holds this lock.
+// them in the process holds this lock. The readers and writers above take it
+// themselves (it is not recursive: do not hold it when calling them).
 std::mutex& cadTranslatorMutex();

@@ -6,6 +6,7 @@
 #include <BRepBndLib.hxx>
 #include <BRepGProp.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
@@ -289,8 +290,13 @@ void meshShape(TopoDS_Shape shape)
         }
         double xmin, ymin, zmin, xmax, ymax, zmax;
         box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
-        const double largest = std::max({xmax - xmin, ymax - ymin, zmax - zmin});
-        BRepMesh_IncrementalMesh(shape, 0.001 * largest, false, 0.5, false);
+        const double deflection = 0.001 * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        // A triangulation at least this fine is one the mesher would keep as it
+        // is; the check is far cheaper than building the mesher.
+        if (BRepTools::Triangulation(shape, deflection, true)) {
+            return;
+        }
+        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
     });
 }
 

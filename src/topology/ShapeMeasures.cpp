@@ -81,6 +81,10 @@ gp_Pnt firstVertexPoint(const TopoDS_Shape& shape, const char* function)
 void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
 {
     requireShape(shape, "getShapeStatistics");
+    // Statistics run beside comparisons in the model's parallel loops: the box
+    // follows the triangulation and the properties read the edges'
+    // representation lists, both of which meshing writes.
+    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
     const TopAbs_ShapeEnum type = getMainShapeType(shape);
     if (type == TopAbs_VERTEX) {
         // No box for a vertex; an empty compound keeps the record as it is.
@@ -124,8 +128,6 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
     });
 
     try {
-        // The box follows the triangulation, which a comparison may be writing.
-        std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
         Bnd_Box box;
         box.SetGap(0.0);
         BRepBndLib::AddOptimal(shape, box, true, false);

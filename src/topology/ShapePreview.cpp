@@ -12,6 +12,7 @@
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
 #include <Poly_Polygon3D.hxx>
+#include <Precision.hxx>
 #include <Poly_PolygonOnTriangulation.hxx>
 #include <Poly_Triangulation.hxx>
 #include <TopExp.hxx>
@@ -34,6 +35,7 @@
 
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
+#include "topology/ShapeAlgorithms.h"
 
 namespace {
 
@@ -230,7 +232,9 @@ double previewDeflection(const TopoDS_Shape& shape)
     }
     double xmin, ymin, zmin, xmax, ymax, zmax;
     box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
-    return 4.0 * deviationCoefficient * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+    // The mesher refuses a deflection below the kernel's confusion distance.
+    return std::max(4.0 * deviationCoefficient * std::max({xmax - xmin, ymax - ymin, zmax - zmin}),
+                    Precision::Confusion());
 }
 
 std::string joinPath(const std::string& directory, const std::string& name)
@@ -245,8 +249,14 @@ void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
     requireShape(shape, "writeShapeVtk");
     vtkSmartPointer<vtkPolyData> data = guardKernel("writeShapeVtk", [&] {
         // Meshing a deep copy leaves the caller's shape (and every shape that
-        // shares its geometry, possibly on other threads) untouched.
-        const TopoDS_Shape copy = BRepBuilderAPI_Copy(shape, true, false).Shape();
+        // shares its geometry, possibly on other threads) untouched. The copy
+        // reads the edges' representation lists, which a comparison's meshing
+        // may be extending on another thread.
+        TopoDS_Shape copy;
+        {
+            std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+            copy = BRepBuilderAPI_Copy(shape, true, false).Shape();
+        }
         const double deflection = previewDeflection(copy);
         if (deflection > 0.0) {
             BRepMesh_IncrementalMesh(copy, deflection, false, angularDeflection, false);

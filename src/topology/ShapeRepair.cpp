@@ -22,9 +22,15 @@ TopoDS_Shape tryStep(const char* step, const TopoDS_Shape& shape,
                      const std::function<TopoDS_Shape(const TopoDS_Shape&)>& repair)
 {
     try {
-        return repair(shape);
+        TopoDS_Shape result = repair(shape);
+        if (result.IsNull()) {
+            // Removing every sub-shape leaves nothing to go on with.
+            LOG(WARNING) << "pre_process_cad: " << step << " left no shape; keeping the shape before it";
+            return shape;
+        }
+        return result;
     } catch (const Standard_Failure& failure) {
-        LOG(WARNING) << "pre_process_cad: " << step << " failed: " << failure.GetMessageString();
+        LOG(WARNING) << "pre_process_cad: " << step << " failed: " << kernelFailureText(failure);
         return shape;
     }
 }
@@ -34,7 +40,7 @@ bool checkedValid(const TopoDS_Shape& shape)
     try {
         return ShapeRepair::is_valid(shape);
     } catch (const Standard_Failure& failure) {
-        LOG(WARNING) << "pre_process_cad: shape check failed: " << failure.GetMessageString();
+        LOG(WARNING) << "pre_process_cad: shape check failed: " << kernelFailureText(failure);
         return false;
     }
 }

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+
+#include "ShapeFixtures.h"
+#include "topology/ShapeRepair.h"
+#include "vemra_exception.h"
+
+namespace {
+
+// Records the INFO messages of the default logger while installed.
+class InfoLines : public el::LogDispatchCallback {
+public:
+    static std::vector<std::string>& lines()
+    {
+        static std::vector<std::string> recorded;
+        return recorded;
+    }
+
+protected:
+    void handle(const el::LogDispatchData* data) override
+    {
+        if (data->logMessage()->level() == el::Level::Info) {
+            lines().push_back(data->logMessage()->message());
+        }
+    }
+};
+
+struct RepairRun {
+    TopoDS_Shape result;
+    std::vector<std::string> info;
+    std::string out;
+};
+
+// The logger echoes to standard output: silence it so that the capture holds
+// only what the repair itself prints.
+struct QuietConsoleLog {
+    QuietConsoleLog() { el::Loggers::reconfigureLogger("default", el::ConfigurationType::ToStandardOutput, "false"); }
+    ~QuietConsoleLog() { el::Loggers::reconfigureLogger("default", el::ConfigurationType::ToStandardOutput, "true"); }
+};
+
+RepairRun repair(const TopoDS_Shape& shape)
+{
+    const QuietConsoleLog quiet;
+    InfoLines::lines().clear();
+    el::Helpers::installLogDispatchCallback<InfoLines>("InfoLines");
+    testing::internal::CaptureStdout();
+    RepairRun run;
+    run.result = ShapeRepair::pre_process_cad(shape);
+    run.out = testing::internal::GetCapturedStdout();
+    el::Helpers::uninstallLogDispatchCallback<InfoLines>("InfoLines");
+    run.info = InfoLines::lines();
+    return run;
+}
+
+// Every repair message carries a line end of its own.
+std::vector<std::string> logged(std::initializer_list<const char*> messages)
+{
+    std::vector<std::string> lines;
+    for (const char* message : messages) {
+        lines.push_back(std::string("pre_process_cad: ") + message + "\n");
+    }
+    return lines;
+}
+
+int edgeCount(const TopoDS_Shape& shape)
+{
+    int count = 0;
+    for (TopExp_Explorer explorer(shape, TopAbs_EDGE); explorer.More(); explorer.Next()) {
+        ++count;
+    }
+    return count;
+}
+
+// A unit cube whose first vertex is moved off its edges, keeping a tiny tolerance.
+TopoDS_Shape cubeWithMovedVertex()
+{
+    const TopoDS_Shape cube = unitCube();
+    const TopoDS_Vertex vertex = TopoDS::Vertex(TopExp_Explorer(cube, TopAbs_VERTEX).Current());
+    const gp_Pnt point = BRep_Tool::Pnt(vertex);
+    BRep_Builder().UpdateVertex(vertex, gp_Pnt(point.X() + 1e-3, point.Y(), point.Z()), 1e-7);
+    return cube;
+}
+
+// A straight edge wrongly flagged as degenerated.
+TopoDS_Shape falselyDegeneratedEdge(double z)
+{
+    TopoDS_Edge edge = TopoDS::Edge(segment(gp_Pnt(0, 0, z), gp_Pnt(1, 0, z)));
+    BRep_Builder().Degenerated(edge, true);
+    return edge;
+}
+
+const char* const issuesLine = "Some issues have been detected for the imported geometry. See log for details\n";
+
+} // namespace
+
+TEST(ShapeRepair, ValidShapePassesUnchanged)
+{
+    const TopoDS_Shape cube = unitCube();
+    const RepairRun run = repair(cube);
+    EXPECT_TRUE(run.result.IsSame(cube));
+    EXPECT_EQ(run.info, logged({"Shape is valid, it will not be modified"}));
+    EXPECT_EQ(run.out, "");
+}
+
+TEST(ShapeRepair, InvalidShapesGoDownTheLadder)
+{
+    const struct {
+        const char* name;
+        TopoDS_Shape shape;
+        std::vector<std::string> info;
+        bool validAfter;
+        int edgesAfter;
+    } cases[] = {
+        {"vertex off its edges", cubeWithMovedVertex(),
+         logged({"Shape is invalid, beginning repair", "Shape after fix_basic is valid"}), true, 24},
+        {"a good edge and a falsely degenerated one", compoundOf(falselyDegeneratedEdge(0), segment(gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1))),
+         logged({"Shape is invalid, beginning repair", "resultShape after fix_basic is not valid",
+                 "Shape after ShapeFix_Wireframe is not valid", "Shape after removing degenerated_edges is valid"}),
+         true, 1},
+        // Removing the only edge would leave nothing: the ladder keeps the shape and ends.
+        {"only a falsely degenerated edge", compoundOf(falselyDegeneratedEdge(0)),
+         logged({"Shape is invalid, beginning repair", "resultShape after fix_basic is not valid",
+                 "Shape after ShapeFix_Wireframe is not valid", "Shape after removing degenerated_edges is invalid",
+                 "resultShape after fix_basic is not valid, no further modifications will be done"}),
+         false, 1},
+    };
+    for (const auto& c : cases) {
+        const RepairRun run = repair(c.shape);
+        EXPECT_EQ(run.out, issuesLine) << c.name;
+        EXPECT_EQ(run.info, c.info) << c.name;
+        ASSERT_FALSE(run.result.IsNull()) << c.name;
+        EXPECT_EQ(ShapeRepair::is_valid(run.result), c.validAfter) << c.name;
+        EXPECT_EQ(edgeCount(run.result), c.edgesAfter) << c.name;
+    }
+}
+
+TEST(ShapeRepair, Steps)
+{
+    // A sphere has a degenerated edge at each pole.
+    const TopoDS_Shape sphere = BRepPrimAPI_MakeSphere(1.0).Shape();
+    EXPECT_EQ(ShapeRepair::find_degenerated_edges(sphere).size(), 2u);
+    EXPECT_TRUE(ShapeRepair::find_degenerated_edges(unitCube()).empty());
+
+    const TopoDS_Shape flagged = falselyDegeneratedEdge(0);
+    const TopoDS_Shape pair = compoundOf(flagged, segment(gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1)));
+    EXPECT_FALSE(ShapeRepair::is_valid(pair));
+    const TopoDS_Shape cleaned = ShapeRepair::remove_edges(pair, ShapeRepair::find_degenerated_edges(pair));
+    EXPECT_EQ(edgeCount(cleaned), 1);
+    EXPECT_TRUE(ShapeRepair::is_valid(cleaned));
+
+    EXPECT_TRUE(ShapeRepair::is_valid(ShapeRepair::fix_basic(cubeWithMovedVertex())));
+    EXPECT_TRUE(ShapeRepair::is_valid(ShapeRepair::fix_basic_wireframe(unitCube())));
+
+    try {
+        ShapeRepair::pre_process_cad(TopoDS_Shape());
+        ADD_FAILURE() << "null shape accepted";
+    } catch (const vemra_exception& error) {
+        EXPECT_STREQ(error.what(), "pre_process_cad: null shape");
+    }
+}
