@@ -206,7 +206,7 @@ TopoDS_Shape readBrep(const fs::path& directory, const json& entity)
 } // namespace
 
 // The whole pipeline from a raw document holding only a "readCADfiles" item.
-TEST_F(ReadCadFiles, DISABLED_RawDocumentBuildsEntitiesGroupsAndRelations)
+TEST_F(ReadCadFiles, RawDocumentBuildsEntitiesGroupsAndRelations)
 {
     struct Case {
         std::string name;
