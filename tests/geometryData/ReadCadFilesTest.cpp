@@ -426,6 +426,7 @@ TEST_F(ReadCadFiles, BadInputRaisesAndLeavesTheModelUnchanged)
         {{"box.st\xc3\xa9p"}, "File format .ST\xc3\xa9P is not supported. Please choose other CAD file!"},
         {{"box.step", "missing.step"}, "CAD file missing.step does not exist"},
         {{"points.step"}, "CAD file points.step contains no solid, face or edge"},
+        {{"box.step", "empty.step"}, "Could not read CAD file empty.step"},
         {{"box.step", "faces.igs"}, igesBrepMessage},
         {{}, "readCADfiles: the list of CAD file names is empty"},
     };
@@ -433,7 +434,9 @@ TEST_F(ReadCadFiles, BadInputRaisesAndLeavesTheModelUnchanged)
         const Case& test = cases[index];
         SCOPED_TRACE(test.message);
         useFreshDirectory(index);
-        write({{"box.step", unitCube(0)}, {"points.step", compoundOf({BRepBuilderAPI_MakeVertex(gp_Pnt(0, 0, 0)).Vertex()})}});
+        write({{"box.step", unitCube(0)},
+               {"points.step", compoundOf({BRepBuilderAPI_MakeVertex(gp_Pnt(0, 0, 0)).Vertex()})},
+               {"empty.step", compoundOf({})}});
         writeIges(unitCube(0), directory / "faces.igs", 0);
         GeometryData model(directory.string());
         try {
