@@ -52,8 +52,18 @@ int main(int argc, char** argv)
             return 2;
         }
         // A fresh directory each run: old side files would hide missing ones.
+        // Only a directory this program made is ever emptied.
+        const fs::path marker = scratch / ".cad_stage_bench";
+        if (fs::exists(scratch) && !fs::is_empty(scratch) && !fs::exists(marker)) {
+            std::cerr << "refusing to empty " << scratch << ": not a scratch directory of this benchmark" << std::endl;
+            return 2;
+        }
         fs::remove_all(scratch);
-        fs::create_directories(scratch / "geometry" / "raw");
+        fs::create_directories(scratch);
+        std::FILE* markerFile = std::fopen(marker.c_str(), "w");
+        if (markerFile != nullptr) {
+            std::fclose(markerFile);
+        }
         fs::copy_file(input, scratch / input.filename());
 
         GeometryData model(scratch.string());
