@@ -4,12 +4,15 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
@@ -450,4 +453,43 @@ TEST_F(ReadCadFiles, BadInputRaisesAndLeavesTheModelUnchanged)
         EXPECT_TRUE(model.getPartitionShape().IsNull());
         EXPECT_FALSE(fs::exists(directory / "geometry" / "raw"));
     }
+}
+
+// The parallel fuse, export and group loops must not change a byte.
+TEST_F(ReadCadFiles, SameDocumentAndFilesWhateverTheThreadCount)
+{
+    std::vector<TopoDS_Shape> cubes;
+    for (int i = 0; i < 2; ++i) {
+        for (int j = 0; j < 2; ++j) {
+            for (int k = 0; k < 2; ++k) {
+                cubes.push_back(box(i, j, k, 1, 1, 1));
+            }
+        }
+    }
+    write({{"grid.step", compoundOf(cubes)}});
+    const json raw = {{"operate", json::array({{{"function", "readCADfiles"}, {"fileNames", {"grid.step"}}}})}};
+    const auto runWith = [&](int threads) {
+        omp_set_num_threads(threads);
+        fs::remove_all(directory / "geometry");
+        fs::remove_all(directory / "vtk");
+        GeometryData model(raw, directory.string());
+        std::map<std::string, std::string> files;
+        const std::string document = model.toJson().dump();
+        for (const auto& item : fs::recursive_directory_iterator(directory)) {
+            if (item.is_regular_file() && item.path().filename() != "grid.step") {
+                std::ifstream stream(item.path(), std::ios::binary);
+                files[fs::relative(item.path(), directory).string()] =
+                    std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+            }
+        }
+        return std::make_pair(document, files);
+    };
+    const int defaultThreads = omp_get_max_threads();
+    const auto serial = runWith(1);
+    const auto parallel = runWith(8);
+    omp_set_num_threads(defaultThreads);
+    EXPECT_EQ(serial.first, parallel.first);
+    // 54 edges, 36 faces, 8 solids and the partition shape; 44 previews.
+    EXPECT_EQ(serial.second.size(), 99u + 44u);
+    EXPECT_TRUE(serial.second == parallel.second);
 }
