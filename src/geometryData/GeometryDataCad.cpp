@@ -11,7 +11,6 @@
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
-#include <TopoDS_Iterator.hxx>
 
 #include "geometryData/CadReadTimes.h"
 #include "geometryData/ShapeList.h"
