@@ -1,34 +1,69 @@
 #include "geometryData/GeometryData.h"
 
+#include <set>
+
+#include "geometryData/ShapeList.h"
+#include "geometryData/TopoEntity.h"
+#include "misc/ParallelFor.h"
+#include "misc/Utilities.h"
+#include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
 int GeometryData::nextEntityId() const
 {
-    throw vemra_exception("GeometryData::nextEntityId: not built yet");
+    int highest = 0;
+    for (const auto& entity : entities) {
+        if (entity->getId() > highest) {
+            highest = entity->getId();
+        }
+    }
+    return highest + 1;
 }
 
-std::shared_ptr<TopoEntity> GeometryData::getEntity(std::string) const
+std::shared_ptr<TopoEntity> GeometryData::getEntity(std::string name) const
 {
-    throw vemra_exception("GeometryData::getEntity: not built yet");
+    for (const auto& entity : entities) {
+        if (entity->getName() == name) {
+            return entity;
+        }
+    }
+    throw vemra_exception("Error in geometry data: Could not find entity " + name + ". Check your geometry input!");
 }
 
-void GeometryData::addEntity(std::shared_ptr<TopoEntity>)
+void GeometryData::addEntity(std::shared_ptr<TopoEntity> entity)
 {
-    throw vemra_exception("GeometryData::addEntity: not built yet");
+    if (entity->getId() == 0) {
+        entity->setId(nextEntityId());
+    }
+    entities.push_back(std::move(entity));
 }
 
 void GeometryData::exportRawGeometry()
 {
-    throw vemra_exception("GeometryData::exportRawGeometry: not built yet");
+    // Two entities of one name would write one file from two threads at once.
+    std::set<std::string> names;
+    for (const auto& entity : entities) {
+        if (!names.insert(entity->getName()).second) {
+            throw vemra_exception("Entity names are not unique: " + entity->getName());
+        }
+    }
+    createDirectory(workingDirectory + "/geometry");
+    createDirectory(workingDirectory + "/geometry/raw/");
+    parallelFor(static_cast<int>(entities.size()),
+                [this](int i) { entities[static_cast<std::size_t>(i)]->writeBrep(workingDirectory); });
 }
 
 TopoDS_Shape GeometryData::getPartitionShape()
 {
-    throw vemra_exception("GeometryData::getPartitionShape: not built yet");
+    if (partitionShape.IsNull()) {
+        partitionShape = ShapeList(entities).fuse();
+    }
+    return partitionShape;
 }
 
 ShapeStatistics GeometryData::getStatistics()
 {
-    throw vemra_exception("GeometryData::getStatistics: not built yet");
+    ShapeStatistics statistics;
+    getShapeStatistics(getPartitionShape(), statistics);
+    return statistics;
 }
-

@@ -45,3 +45,18 @@ bool MeshStatistics::has(std::string entityName) const
 {
     return byEntity.count(entityName) != 0;
 }
+
+nlohmann::json ShapeStatistics::toJson() const
+{
+    nlohmann::json object;
+    object["lengthX"] = maxX - minX;
+    object["lengthY"] = maxY - minY;
+    object["lengthZ"] = maxZ - minZ;
+    object["maxX"] = maxX;
+    object["maxY"] = maxY;
+    object["maxZ"] = maxZ;
+    object["minX"] = minX;
+    object["minY"] = minY;
+    object["minZ"] = minZ;
+    return object;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+#include <BOPAlgo_GlueEnum.hxx>
+#include <TopTools_ListOfShape.hxx>
+#include <TopoDS_Shape.hxx>
+
+// Options of the kernel's general fuse, set in one place for every caller.
+struct GeneralFuseOptions {
+    BOPAlgo_GlueEnum glue = BOPAlgo_GlueOff;
+    // Extra coincidence tolerance; values up to the kernel's own precision add nothing.
+    double tolerance = 0.0;
+    bool parallel = true;
+};
+
+struct GeneralFuseResult {
+    TopoDS_Shape shape;
+    // The names of the error alerts (or the kernel failure), comma separated;
+    // empty when the fuse succeeded.
+    std::string errors;
+
+    bool failed() const { return !errors.empty(); }
+};
+
+// Runs the general fuse of the arguments, each a piece of its own, in the
+// non-destructive mode. Warnings are logged at WARNING level by name; errors
+// are returned to the caller, who decides whether to retry or raise.
+GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options);
+
+// The pieces that a fuse of the shapes works on: the solids at any depth, then
+// the faces not inside a solid, the edges not inside a face and the vertices
+// not inside an edge, each pass in list order. Compounds, compsolids, shells
+// and wires are opened rather than dropped, so no geometry is lost.
+TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes);

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <regex>
+#include <sstream>
+
+#include "ScratchDirectory.h"
+#include "misc/Utilities.h"
+#include "vemra_exception.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TEST(Utilities, PathPieces)
+{
+    struct Case {
+        std::string path;
+        std::string extension;
+        std::string fileName;
+    };
+    const std::vector<Case> cases = {
+        {"a.tar.gz", ".gz", "a.tar.gz"},
+        {"noext", "", "noext"},
+        {".hidden", "", ".hidden"},
+        {"model.STEP", ".STEP", "model.STEP"},
+        {"x.stp", ".stp", "x.stp"},
+        {"cad/part.igs", ".igs", "part.igs"},
+        // Paths written on other systems use a backslash.
+        {"cad\\part.igs", ".igs", "part.igs"},
+        {"C:\\cases\\model.step", ".step", "model.step"},
+        {"dir.v2\\noext", "", "noext"},
+        {"dir/", "", ""},
+        {"dir\\", "", ""},
+        {"", "", ""},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.path);
+        EXPECT_EQ(extensionOf(testCase.path), testCase.extension);
+        EXPECT_EQ(fileNameOf(testCase.path), testCase.fileName);
+    }
+}
+
+TEST(Utilities, TempDirSuffix)
+{
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/tmp/vemra", "/"},     {"vemra", "/"},           {"/tmp", "/vemra/"}, {"/tmp/vemra/", "/vemra/"},
+        {"vem", "/vemra/"},      {"/tmp/VEMRA", "/vemra/"}, {"", "/vemra/"},
+    };
+    for (const auto& [directory, suffix] : cases) {
+        EXPECT_EQ(tempDirSuffix(directory), suffix) << directory;
+    }
+}
+
+TEST(Utilities, TempBaseAndDatedPath)
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    std::ostringstream today;
+    today << std::put_time(&local, "%Y-%m-%d");
+
+    struct Case {
+        std::optional<std::string> temp;
+        std::optional<std::string> tmpdir;
+        std::string base;
+        std::string dated;
+    };
+    const std::vector<Case> cases = {
+        {"/data/t", "/other", "/data/t", "/data/t/vemra/"},
+        {"/data/vemra", std::nullopt, "/data/vemra", "/data/vemra/"},
+        {std::nullopt, "/other", "/other", "/other/vemra/"},
+        {"", "/other", "/other", "/other/vemra/"},
+        {std::nullopt, std::nullopt, "/tmp", "/tmp/vemra/"},
+    };
+    EnvironmentGuard temp("TEMP");
+    EnvironmentGuard tmpdir("TMPDIR");
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.base);
+        temp.set(testCase.temp);
+        tmpdir.set(testCase.tmpdir);
+        EXPECT_EQ(tempBaseDirectory(), testCase.base);
+        const std::string dated = datedTempPath();
+        // A run across midnight may see the next day.
+        EXPECT_EQ(dated.substr(0, testCase.dated.size()), testCase.dated);
+        EXPECT_TRUE(dated == testCase.dated + today.str() ||
+                    std::regex_match(dated.substr(testCase.dated.size()), std::regex(R"(\d{4}-\d{2}-\d{2})")))
+            << dated;
+    }
+}
+
+TEST(Utilities, DatedTempPathCreatesNothing)
+{
+    ScratchDirectory base;
+    EnvironmentGuard temp("TEMP", base.path());
+    const std::string dated = datedTempPath();
+    EXPECT_EQ(dated.rfind(base.path() + "/vemra/", 0), 0u);
+    EXPECT_TRUE(fs::is_empty(base.path()));
+}
+
+TEST(Utilities, FileExists)
+{
+    ScratchDirectory scratch;
+    std::ofstream(scratch.path() + "/file") << "x";
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {scratch.path(), true},
+        {scratch.path() + "/file", true},
+        {scratch.path() + "/missing", false},
+        {"", false},
+    };
+    for (const auto& [path, exists] : cases) {
+        EXPECT_EQ(fileExists(path), exists) << path;
+    }
+}
+
+TEST(Utilities, CreateDirectory)
+{
+    ScratchDirectory scratch;
+    const std::string file = scratch.path() + "/file";
+    std::ofstream(file) << "keep me";
+
+    createDirectory(scratch.path() + "/new");
+    EXPECT_TRUE(fs::is_directory(scratch.path() + "/new"));
+    createDirectory(scratch.path() + "/new"); // already there: nothing happens
+    EXPECT_TRUE(fs::is_directory(scratch.path() + "/new"));
+
+    // A file in the way would make every later write below it fail silently.
+    try {
+        createDirectory(file);
+        FAIL() << "no error for a file in the way";
+    } catch (const vemra_exception& error) {
+        EXPECT_EQ(std::string(error.what()), "Could not create directory " + file);
+    }
+    std::ifstream kept(file);
+    std::string content;
+    std::getline(kept, content);
+    EXPECT_EQ(content, "keep me");
+
+    // Only one level is created; the system's own error is not used for it.
+    EXPECT_THROW(createDirectory(scratch.path() + "/missing/child"), std::filesystem::filesystem_error);
+    EXPECT_FALSE(fs::exists(scratch.path() + "/missing"));
+}
+
+TEST(Utilities, EnvironmentIsReadOnEveryCall)
+{
+    EnvironmentGuard app("VEMRA_APP");
+    EnvironmentGuard config("VEMRA_CONFIG");
+    struct Case {
+        std::optional<std::string> value;
+        std::string appName;
+        std::optional<std::string> configPath;
+    };
+    const std::vector<Case> cases = {
+        {"ANTENNAS", "ANTENNAS", "ANTENNAS"},
+        {std::nullopt, "", std::nullopt},
+        {"", "", ""},
+        {"INDUCTION", "INDUCTION", "INDUCTION"},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.value.value_or("(unset)"));
+        app.set(testCase.value);
+        config.set(testCase.value);
+        EXPECT_EQ(getAppName(), testCase.appName);
+        EXPECT_EQ(getConfigPath(), testCase.configPath);
+    }
+}
+
+} // namespace

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include <Standard_ConstructionError.hxx>
+
+#include "../../misc/ScratchDirectory.h"
+#include "tests/geometryData/CaseRunner.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+class CoutCapture {
+public:
+    CoutCapture() : previous(std::cout.rdbuf(buffer.rdbuf())) {}
+    ~CoutCapture() { std::cout.rdbuf(previous); }
+    std::string text() const { return buffer.str(); }
+
+private:
+    std::ostringstream buffer;
+    std::streambuf* previous;
+};
+
+TEST(Verdict, ComparesProducedWithExpected)
+{
+    struct Case {
+        const char* name;
+        json produced;
+        json expected;
+        bool colours;
+        std::string printed;
+        int exitCode;
+    };
+    const json produced = {{"a", {{"b", 1}}}, {"c", {1, 2}}, {"name", "Face_1"}};
+    const std::vector<Case> cases = {
+        {"equal", produced, json::parse(R"({"name":"Face_1","c":[1,2],"a":{"b":1}})"), false, "TEST01 passed\n", 0},
+        {"numbers by value", json::parse(R"({"id":7})"), json::parse(R"({"id":7.0})"), false, "TEST01 passed\n", 0},
+        {"equal, coloured", produced, produced, true, "\x1b[32mTEST01 passed\n\x1b[0m", 0},
+        {"one changed value", produced, json::parse(R"({"a":{"b":2},"c":[1,2],"name":"Face_1"})"), false,
+         "TEST01 failed\n"
+         "json diff :: [{\"op\":\"replace\",\"path\":\"/a/b\",\"value\":2}]\n"
+         "\n"
+         "{\"a\":{\"b\":1},\"c\":[1,2],\"name\":\"Face_1\"}\n",
+         1},
+        {"one changed value, coloured", json::parse(R"({"id":1})"), json::parse(R"({"id":2})"), true,
+         "\x1b[91mTEST01 failed\n"
+         "json diff :: [{\"op\":\"replace\",\"path\":\"/id\",\"value\":2}]\n"
+         "\n"
+         "{\"id\":1}\n\x1b[0m",
+         1},
+        {"same items in another order", json::parse(R"(["x","y"])"), json::parse(R"(["y","x"])"), false,
+         "TEST01 failed\n"
+         "json diff :: [{\"op\":\"replace\",\"path\":\"/0\",\"value\":\"y\"},"
+         "{\"op\":\"replace\",\"path\":\"/1\",\"value\":\"x\"}]\n"
+         "\n"
+         "[\"x\",\"y\"]\n",
+         1},
+        {"non-ASCII text as it is", json::parse("{\"n\":\"Gr\xC3\xB6\xC3\x9F" "e\"}"), json::parse(R"({"n":"x"})"),
+         false,
+         "TEST01 failed\n"
+         "json diff :: [{\"op\":\"replace\",\"path\":\"/n\",\"value\":\"x\"}]\n"
+         "\n"
+         "{\"n\":\"Gr\xC3\xB6\xC3\x9F" "e\"}\n",
+         1},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        std::ostringstream out;
+        EXPECT_EQ(reportVerdict(testCase.produced, testCase.expected, out, testCase.colours), testCase.exitCode);
+        EXPECT_EQ(out.str(), testCase.printed);
+    }
+}
+
+TEST(Verdict, InvalidTextRaisesBeforeAnythingIsPrinted)
+{
+    std::ostringstream out;
+    EXPECT_THROW(reportVerdict(json{{"n", "bad\xFF"}}, json{{"n", "x"}}, out, false), json::type_error);
+    EXPECT_EQ(out.str(), "");
+}
+
+TEST(CaseErrors, EveryErrorEndsInOneLineAndExitCodeOne)
+{
+    struct Case {
+        const char* name;
+        std::function<int()> body;
+        std::string printed;
+        int exitCode;
+    };
+    const std::vector<Case> cases = {
+        {"passed", [] { return 0; }, "", 0},
+        {"failed verdict", [] { return 1; }, "", 1},
+        {"standard error", []() -> int { throw std::runtime_error("Could not read file"); },
+         "Exception  Could not read file\n", 1},
+        {"JSON error", []() -> int { return json::parse("{").size(); },
+         std::string("Exception  ") + [] {
+             try {
+                 (void)json::parse("{");
+             } catch (const std::exception& error) {
+                 return std::string(error.what());
+             }
+             return std::string();
+         }() + "\n",
+         1},
+        {"CAD kernel failure", []() -> int { throw Standard_ConstructionError("no face"); },
+         "Exception  Standard_ConstructionError: no face\n", 1},
+        {"anything else", []() -> int { throw 42; }, "Exception  unknown error\n", 1},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        std::ostringstream out;
+        EXPECT_EQ(runReportingErrors(testCase.body, out), testCase.exitCode);
+        EXPECT_EQ(out.str(), testCase.printed);
+    }
+}
+
+// Runs the case on copies below a scratch directory; the source tree is never written.
+class CaseRun : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::copy(std::string(VEMRA_SOURCE_DIR) + "/src/tests/geometryData/tests/test01", reference,
+                 fs::copy_options::recursive);
+    }
+
+    int run(const std::string& referenceDirectory, const std::string& workingDirectory)
+    {
+        CoutCapture out;
+        const int code = runCase(referenceDirectory, workingDirectory);
+        printed = out.text();
+        return code;
+    }
+
+    std::string lastLine() const
+    {
+        std::string text = printed;
+        if (!text.empty() && text.back() == '\n') {
+            text.pop_back();
+        }
+        return text.substr(text.rfind('\n') + 1);
+    }
+
+    EnvironmentGuard noColour{"NO_COLOR", std::string("1")};
+    ScratchDirectory scratch;
+    std::string reference = scratch.path() + "/test01";
+    std::string working = scratch.path() + "/work/current";
+    std::string printed;
+};
+
+TEST_F(CaseRun, PlaceholderCaseEndsInTheReadersError)
+{
+    // A working copy left by an earlier run is replaced.
+    fs::create_directories(working + "/old");
+    std::ofstream(working + "/old/stale.txt") << "stale";
+
+    EXPECT_EQ(run(reference, working), 1);
+    EXPECT_EQ(lastLine(), "Exception  GeometryData::readGeometryJson: not built yet") << printed;
+    EXPECT_TRUE(std::regex_search(printed, std::regex(R"((^|\n) Parsing json\. [0-9.e+-]+ s\.\n)"))) << printed;
+    EXPECT_EQ(printed.find("could not"), std::string::npos) << printed;
+    EXPECT_FALSE(fs::exists(working + "/old"));
+    EXPECT_TRUE(fs::is_regular_file(working + "/geometry/raw/RawGeometryData.json"));
+    EXPECT_TRUE(fs::is_regular_file(working + "/result.json"));
+    EXPECT_TRUE(fs::is_regular_file(reference + "/result.json"));
+}
+
+TEST_F(CaseRun, BrokenSetUpEndsWithExitCodeOne)
+{
+    std::ofstream(scratch.path() + "/file") << "in the way";
+    struct Case {
+        const char* name;
+        std::string reference;
+        std::string working;
+        std::string lastLine;
+    };
+    const std::vector<Case> cases = {
+        {"missing reference case", scratch.path() + "/missing", working,
+         "Exception  filesystem error: cannot copy: No such file or directory [" + scratch.path() + "/missing] [" +
+             working + "]"},
+        {"working directory below a file", reference, scratch.path() + "/file/current",
+         "could not create directory 20"},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        EXPECT_EQ(run(testCase.reference, testCase.working), 1);
+        EXPECT_EQ(lastLine(), testCase.lastLine) << printed;
+    }
+}
+
+TEST_F(CaseRun, MalformedRawDocumentEndsInTheParseError)
+{
+    std::ofstream(reference + "/geometry/raw/RawGeometryData.json") << "{";
+    EXPECT_EQ(run(reference, working), 1);
+    EXPECT_EQ(lastLine().rfind("Exception  [json.exception.parse_error.101]", 0), 0u) << printed;
+    // The section never stopped, so it printed no line.
+    EXPECT_EQ(printed.find("Parsing json."), std::string::npos) << printed;
+}
+
+} // namespace
