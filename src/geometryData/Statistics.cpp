@@ -1,6 +1,10 @@
 #include "geometryData/MeshStatistics.h"
 #include "geometryData/ShapeStatistics.h"
 
+#include <easylogging++.h>
+
+#include "mesh/Element.h"
+
 ShapeStatistics ShapeStatistics::merge(const ShapeStatistics& other) const
 {
     // A failed comparison (equal values or a NaN) keeps this record's value.
@@ -58,5 +62,22 @@ nlohmann::json ShapeStatistics::toJson() const
     object["minX"] = minX;
     object["minY"] = minY;
     object["minZ"] = minZ;
+    return object;
+}
+
+nlohmann::json MeshEntityStats::toJson() const
+{
+    nlohmann::json object;
+    for (const auto& [type, count] : elementsByType) {
+        // An unknown number has no name of its own: writing it under another
+        // type's key would overwrite that type's count.
+        if (!Element::isKnownType(type)) {
+            LOG(WARNING) << "Mesh statistics: skipping unknown element type " << static_cast<int>(type);
+            continue;
+        }
+        object[Element::create(type)->getTypeName() + "s"] = count;
+    }
+    object["elements"] = elements;
+    object["nodes"] = nodes;
     return object;
 }

@@ -124,3 +124,22 @@ TEST(MeshEntityStats, SumAndAssignment)
     EXPECT_FALSE(replaced.has("Solid_2"));
     EXPECT_EQ(replaced.byEntity.size(), 1u);
 }
+
+TEST(MeshEntityStats, JsonWritesOneKeyPerKnownType)
+{
+    EXPECT_EQ(MeshEntityStats().toJson(), (nlohmann::json{{"elements", 0}, {"nodes", 0}}));
+    EXPECT_EQ(meshRecord(7, 9, {{TRI, 7}}).toJson(), (nlohmann::json{{"elements", 7}, {"nodes", 9}, {"triangles", 7}}));
+
+    const MeshEntityStats everyType =
+        meshRecord(55, 100, {{LINE, 1}, {TRI, 2}, {QUAD, 3}, {TETRA, 4}, {HEXA, 5}, {PRISM, 6}, {PYRA, 7},
+                             {LINE2, 8}, {TRI2, 9}, {TETRA2, 10}});
+    EXPECT_EQ(everyType.toJson(),
+              (nlohmann::json{{"lines", 1}, {"triangles", 2}, {"quadrangles", 3}, {"tetrahedrons", 4},
+                              {"hexahedrons", 5}, {"prisms", 6}, {"pyramids", 7}, {"line2s", 8},
+                              {"triangle2s", 9}, {"tetrahedron2s", 10}, {"elements", 55}, {"nodes", 100}}));
+
+    // An unknown number is left out instead of overwriting the lines' count.
+    const MeshEntityStats withUnknown =
+        meshRecord(4, 2, {{LINE, 3}, {static_cast<ElementTypes>(10), 1}, {static_cast<ElementTypes>(15), 1}});
+    EXPECT_EQ(withUnknown.toJson(), (nlohmann::json{{"elements", 4}, {"nodes", 2}, {"lines", 3}}));
+}

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+
+#include <omp.h>
 
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRep_Tool.hxx>
@@ -81,6 +84,12 @@ PreviewFile readPreview(const std::string& path)
         file.enclosedVolume += a.Dot(b ^ c) / 6.0;
     }
     return file;
+}
+
+std::string contentOf(const std::string& path)
+{
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 bool hasTriangulation(const TopoDS_Shape& shape)
@@ -199,6 +208,16 @@ TEST(ShapePreview, WholeSolidExport)
     }
     EXPECT_NEAR(faceArea, 6 * M_PI, 0.01 * 6 * M_PI);
     EXPECT_NEAR(readPreview(directory + "/Volume_5.vtk").area, 6 * M_PI, 0.01 * 6 * M_PI);
+
+    // The same bytes whatever the number of threads.
+    const std::string serialDirectory = scratchDirectory("preview-solid-serial");
+    const int threads = omp_get_max_threads();
+    omp_set_num_threads(1);
+    exportPreviewVtk(cylinder(1, 2), serialDirectory, 4);
+    omp_set_num_threads(threads);
+    for (const std::string name : {"Face_0.vtk", "Face_1.vtk", "Face_2.vtk", "Volume_5.vtk"}) {
+        EXPECT_EQ(contentOf(serialDirectory + "/" + name), contentOf(directory + "/" + name)) << name;
+    }
 
     // Without faces only the volume file; a trailing separator is kept as given.
     const std::string edgeDirectory = scratchDirectory("preview-edge");
