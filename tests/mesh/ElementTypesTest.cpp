@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <vtkCellType.h>
+#include <vtkGenericCell.h>
+#include <vtkNew.h>
 
 #include "mesh/Element.h"
 #include "vemra_exception.h"
@@ -44,6 +46,12 @@ TEST(ElementTypes, FactoryMakesEveryKindWithItsRecord)
         EXPECT_EQ(element->getId(), 0);
         EXPECT_TRUE(element->getNodes().empty());
         EXPECT_NE(element, Element::create(kind.gmshType));
+
+        // VTK's own cell of that type agrees on shape.
+        vtkNew<vtkGenericCell> cell;
+        cell->SetCellType(kind.vtkType);
+        EXPECT_EQ(cell->GetCellDimension(), kind.dimension);
+        EXPECT_EQ(cell->GetNumberOfPoints(), kind.nodeCount);
     }
 }
 
