@@ -121,3 +121,65 @@ std::string thrownMessage(Call&& call)
     }
     return "<no exception>";
 }
+
+#include <mutex>
+#include <vector>
+
+#include <easylogging++.h>
+
+// Records the messages logged at one level while it lives (from any thread).
+class LogCapture {
+public:
+    explicit LogCapture(el::Level level)
+    {
+        Recorder::level = level;
+        Recorder::clear();
+        el::Helpers::installLogDispatchCallback<Recorder>("LogCapture");
+    }
+    ~LogCapture() { el::Helpers::uninstallLogDispatchCallback<Recorder>("LogCapture"); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    // The recorded messages that contain the text.
+    std::vector<std::string> containing(const std::string& text) const
+    {
+        std::lock_guard<std::mutex> lock(Recorder::mutex());
+        std::vector<std::string> found;
+        for (const auto& message : Recorder::messages()) {
+            if (message.find(text) != std::string::npos) {
+                found.push_back(message);
+            }
+        }
+        return found;
+    }
+
+private:
+    class Recorder : public el::LogDispatchCallback {
+    public:
+        static inline el::Level level = el::Level::Error;
+        static std::mutex& mutex()
+        {
+            static std::mutex instance;
+            return instance;
+        }
+        static std::vector<std::string>& messages()
+        {
+            static std::vector<std::string> instance;
+            return instance;
+        }
+        static void clear()
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            messages().clear();
+        }
+
+    protected:
+        void handle(const el::LogDispatchData* data) override
+        {
+            if (data->logMessage()->level() == level) {
+                std::lock_guard<std::mutex> lock(mutex());
+                messages().push_back(data->logMessage()->message());
+            }
+        }
+    };
+};

@@ -2,6 +2,7 @@
 
 #include "EntityFixtures.h"
 #include "geometryData/GeneralFuse.h"
+#include "geometryData/ShapeList.h"
 
 TEST(GeneralFuse, KernelErrorsAreReturnedByAlertName)
 {
@@ -19,4 +20,24 @@ TEST(GeneralFuse, KernelErrorsAreReturnedByAlertName)
     const GeneralFuseResult fused = runGeneralFuse(two, GeneralFuseOptions());
     EXPECT_FALSE(fused.failed());
     EXPECT_EQ(countOf(fused.shape, TopAbs_SOLID), 3);
+}
+
+TEST(GeneralFuse, WarningsAreLoggedByNameAndTheResultKept)
+{
+    // Two equal self-intersecting (bow-tie) faces: the kernel fuses them with a warning.
+    const auto bowTie = [] {
+        return BRepBuilderAPI_MakeFace(BRepBuilderAPI_MakePolygon(gp_Pnt(0.2, 0.2, 0.5), gp_Pnt(0.8, 0.8, 0.5),
+                                                                  gp_Pnt(0.8, 0.2, 0.5), gp_Pnt(0.2, 0.8, 0.5), true)
+                                           .Wire(),
+                                       true)
+            .Shape();
+    };
+    ShapeList list;
+    list.add(bowTie());
+    list.add(bowTie());
+    const LogCapture warnings(el::Level::Warning);
+    const TopoDS_Shape fused = list.fuse();
+    EXPECT_FALSE(fused.IsNull());
+    EXPECT_EQ(warnings.containing("General fuse warnings: BOPAlgo_AlertAcquiredSelfIntersection"),
+              std::vector<std::string>{"General fuse warnings: BOPAlgo_AlertAcquiredSelfIntersection"});
 }
