@@ -53,14 +53,14 @@ std::string dumpPathOf(const std::string& logLine)
 }
 
 // Each test gets its own TEMP, so the dumps it finds are its own.
-class DumpTest : public ::testing::Test {
+class ExceptionDump : public ::testing::Test {
 protected:
     ScratchDirectory temp;
     EnvironmentGuard tempVariable{"TEMP", temp.path()};
     std::string dumpDirectory = temp.path() + "/vemra";
 };
 
-TEST_F(DumpTest, ExceptionLogsMessageThenWritesDumpWithThrowersBacktrace)
+TEST_F(ExceptionDump, ExceptionLogsMessageThenWritesDumpWithThrowersBacktrace)
 {
     LogCapture log;
     const vemra_exception error("Empty json object passed to GeometryData.");
@@ -95,7 +95,7 @@ TEST_F(DumpTest, ExceptionLogsMessageThenWritesDumpWithThrowersBacktrace)
     EXPECT_NE(dump.find("[stack]", maps), std::string::npos);
 }
 
-TEST_F(DumpTest, CopyReportsNothingAndWriteDumpHasNoException)
+TEST_F(ExceptionDump, CopyReportsNothingAndWriteDumpHasNoException)
 {
     const vemra_exception original("first");
     const auto before = filesIn(dumpDirectory);
@@ -116,7 +116,7 @@ TEST_F(DumpTest, CopyReportsNothingAndWriteDumpHasNoException)
     EXPECT_NE(readFile(path).find("exception: none\n"), std::string::npos);
 }
 
-TEST_F(DumpTest, CounterDigitRunsOneToNineThenZero)
+TEST_F(ExceptionDump, CounterDigitRunsOneToNineThenZero)
 {
     LogCapture log;
     for (int i = 0; i < 11; ++i) {
@@ -135,7 +135,7 @@ TEST_F(DumpTest, CounterDigitRunsOneToNineThenZero)
     }
 }
 
-TEST_F(DumpTest, UnsafeOrMissingDumpDirectoryGetsNoDump)
+TEST_F(ExceptionDump, UnsafeOrMissingDumpDirectoryGetsNoDump)
 {
     struct Case {
         const char* name;
@@ -185,7 +185,7 @@ TEST_F(DumpTest, UnsafeOrMissingDumpDirectoryGetsNoDump)
     }
 }
 
-TEST_F(DumpTest, PartlyWrittenDumpIsRemoved)
+TEST_F(ExceptionDump, PartlyWrittenDumpIsRemoved)
 {
     // The file size limit makes the dump's writes fail part way.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -202,7 +202,7 @@ TEST_F(DumpTest, PartlyWrittenDumpIsRemoved)
     EXPECT_TRUE(filesIn(dumpDirectory).empty());
 }
 
-TEST_F(DumpTest, ErrorsRaisedOnManyThreadsLeaveOneCompleteDumpEach)
+TEST_F(ExceptionDump, ErrorsRaisedOnManyThreadsLeaveOneCompleteDumpEach)
 {
     constexpr int count = 8;
     LogCapture log;
@@ -227,7 +227,7 @@ TEST_F(DumpTest, ErrorsRaisedOnManyThreadsLeaveOneCompleteDumpEach)
     EXPECT_EQ(log.messages(el::Level::Error).size(), 2u * count);
 }
 
-TEST_F(DumpTest, CrashFilterAlwaysReturnsOne)
+TEST_F(ExceptionDump, CrashFilterAlwaysReturnsOne)
 {
     CrashContext crash;
     crash.signal = SIGSEGV;
