@@ -80,7 +80,8 @@ private:
     int attribute = 0;
 };
 
-// The constant type record of one kind and the operations that report it.
+// The constant type record of one kind, the operations that report it, and
+// the declarations of the operations every kind defines for itself.
 #define VEMRA_ELEMENT_RECORD(GMSH, VTK, DIMENSION, NODES, NAME)          \
 public:                                                                  \
     int getGmshType() const override { return gmshType; }                \
@@ -96,4 +97,12 @@ private:                                                                 \
     int nodeCount = NODES;                                               \
     std::string typeName = NAME;                                         \
                                                                          \
-public:
+public:                                                                  \
+    using Element::Element;                                              \
+    std::vector<std::shared_ptr<Node>> getEdgeNeighbours(                \
+        std::shared_ptr<Node> node) const override;                      \
+    double getLength() const override;                                   \
+    double getArea() const override;                                     \
+    double getVolume() const override;                                   \
+    void markMidNodes() override;                                        \
+    std::vector<ElementFace> getFaces() const override;

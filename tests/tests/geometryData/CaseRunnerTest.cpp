@@ -141,7 +141,7 @@ protected:
     EnvironmentGuard noColour{"NO_COLOR", std::string("1")};
     ScratchDirectory scratch;
     std::string reference = scratch.path() + "/test01";
-    std::string working = scratch.path() + "/work/current";
+    std::string working = scratch.path() + "/case/current";
     std::string printed;
 };
 
