@@ -2,6 +2,7 @@
 
 #include <set>
 
+#include "geometryData/NamedLookup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "misc/ParallelFor.h"
@@ -11,23 +12,12 @@
 
 int GeometryData::nextEntityId() const
 {
-    int highest = 0;
-    for (const auto& entity : entities) {
-        if (entity->getId() > highest) {
-            highest = entity->getId();
-        }
-    }
-    return highest + 1;
+    return highestId(entities) + 1;
 }
 
 std::shared_ptr<TopoEntity> GeometryData::getEntity(std::string name) const
 {
-    for (const auto& entity : entities) {
-        if (entity->getName() == name) {
-            return entity;
-        }
-    }
-    throw vemra_exception("Error in geometry data: Could not find entity " + name + ". Check your geometry input!");
+    return findByName(entities, name, "entity");
 }
 
 void GeometryData::addEntity(std::shared_ptr<TopoEntity> entity)
