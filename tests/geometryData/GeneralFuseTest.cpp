@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "EntityFixtures.h"
+#include "support/LogCapture.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "geometryData/GeneralFuse.h"
 #include "geometryData/ShapeList.h"
 

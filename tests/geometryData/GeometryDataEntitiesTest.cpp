@@ -5,7 +5,11 @@
 
 #include <omp.h>
 
-#include "EntityFixtures.h"
+#include "support/Exceptions.h"
+#include "support/LogCapture.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "geometryData/GeometryData.h"
 #include "geometryData/TopoEntity.h"
 
@@ -51,7 +55,7 @@ TEST(GeometryDataEntities, IdsAndLookups)
 
 TEST(GeometryDataEntities, ExportWritesEveryEntityFromEightThreads)
 {
-    const std::string directory = freshDirectory("export");
+    const std::string directory = freshDirectory("geometryData/export");
     const int count = 24;
     GeometryData model = rowOfBoxes(directory, count);
     omp_set_num_threads(8);
@@ -72,7 +76,7 @@ TEST(GeometryDataEntities, ExportWritesEveryEntityFromEightThreads)
 
 TEST(GeometryDataEntities, OneFailingWriteRaisesExactlyOnce)
 {
-    const std::string directory = freshDirectory("exportFailure");
+    const std::string directory = freshDirectory("geometryData/exportFailure");
     GeometryData model = rowOfBoxes(directory, 16);
     // Entities made from shapes are not name-checked: this one points into a missing directory.
     model.addEntity(std::make_shared<TopoEntity>(boxAt(0, 5, 0), "missing/Solid_17"));
@@ -96,7 +100,7 @@ TEST(GeometryDataEntities, OneFailingWriteRaisesExactlyOnce)
 
 TEST(GeometryDataEntities, DuplicateNamesRaiseBeforeAnyFileIsWritten)
 {
-    const std::string directory = freshDirectory("exportDuplicates");
+    const std::string directory = freshDirectory("geometryData/exportDuplicates");
     GeometryData model = rowOfBoxes(directory, 3);
     model.addEntity(std::make_shared<TopoEntity>(boxAt(9, 9, 9), "Solid_2"));
     EXPECT_EQ(thrownMessage([&] { model.exportRawGeometry(); }), "Entity names are not unique: Solid_2");

@@ -25,6 +25,9 @@
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
 #include "geometryData/TopoEntity.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -40,9 +43,7 @@ class WorkingDirectory {
 public:
     explicit WorkingDirectory(const std::string& name)
     {
-        const char* temp = std::getenv("TEMP");
-        path = fs::path(temp != nullptr ? temp : VEMRA_BINARY_DIR "/test-temp") / ("geometry-json-" + name);
-        fs::remove_all(path);
+        path = freshDirectory("geometry-json-" + name);
         fs::create_directories(path / "geometry" / "raw");
         const fs::path source = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests/test02/geometry/raw";
         for (const char* file : {"small.brep", "large.brep", "contactFace.brep", "sideFace.brep"}) {
@@ -370,11 +371,6 @@ TEST(RawGeometryJson, CallersDocumentIsNotChanged)
 
 namespace {
 
-TopoDS_Shape box(double x0, double y0, double z0, double x1, double y1, double z1)
-{
-    return BRepPrimAPI_MakeBox(gp_Pnt(x0, y0, z0), gp_Pnt(x1, y1, z1)).Shape();
-}
-
 // A unit box whose shell also holds the square z = 0.5 as an internal face.
 TopoDS_Shape boxWithInternalFace()
 {
@@ -392,24 +388,16 @@ TopoDS_Shape boxWithInternalFace()
     return solid;
 }
 
-std::shared_ptr<DomainGroup> domainOf(const std::string& name, const std::shared_ptr<TopoEntity>& entity)
+// A group of one entity, named and labelled alike, its shape built.
+template <typename GroupKind>
+std::shared_ptr<GroupKind> groupOf(const std::string& name, const std::shared_ptr<TopoEntity>& entity)
 {
-    auto domain = std::make_shared<DomainGroup>();
-    domain->setName(name);
-    domain->setLabel(name);
-    domain->addEntity(entity);
-    domain->buildShape();
-    return domain;
-}
-
-std::shared_ptr<BoundaryGroup> boundaryOf(const std::string& name, const std::shared_ptr<TopoEntity>& entity)
-{
-    auto boundary = std::make_shared<BoundaryGroup>();
-    boundary->setName(name);
-    boundary->setLabel(name);
-    boundary->addEntity(entity);
-    boundary->buildShape();
-    return boundary;
+    auto group = std::make_shared<GroupKind>();
+    group->setName(name);
+    group->setLabel(name);
+    group->addEntity(entity);
+    group->buildShape();
+    return group;
 }
 
 } // namespace
@@ -459,12 +447,7 @@ TEST(GeometryDataJson, NullPartitionShapeIsRefused)
 {
     WorkingDirectory directory("null-partition");
     GeometryData model(directory.str());
-    try {
-        model.toJson();
-        ADD_FAILURE() << "no exception";
-    } catch (const vemra_exception& error) {
-        EXPECT_STREQ(error.what(), "TopoEntity::TopoEntity - empty shape passed as argument");
-    }
+    expectMessage([&] { model.toJson(); }, "TopoEntity::TopoEntity - empty shape passed as argument");
 }
 
 // A wire has no bounding box record; it must not pull the model's box to the origin.
@@ -505,9 +488,9 @@ TEST(GeometryDataJson, InternalFaceWarningNamesTheLastDomain)
     auto plain = std::make_shared<TopoEntity>(box(2, 0, 0, 3, 1, 1), "plain");
     model.addEntity(solid);
     model.addEntity(plain);
-    model.addDomain(domainOf("first", solid));
-    model.addDomain(domainOf("second", solid));
-    model.addDomain(domainOf("other", plain));
+    model.addDomain(groupOf<DomainGroup>("first", solid));
+    model.addDomain(groupOf<DomainGroup>("second", solid));
+    model.addDomain(groupOf<DomainGroup>("other", plain));
     model.getDimension();
     model.getPartitionShape();
 
@@ -534,8 +517,8 @@ TEST(GeometryDataJson, GroupObjectsCarryMeshStatisticsAndPreviews)
         BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
     model.addEntity(block);
     model.addEntity(face);
-    auto domain = domainOf("core", block);
-    auto quiet = boundaryOf("quiet", face);
+    auto domain = groupOf<DomainGroup>("core", block);
+    auto quiet = groupOf<BoundaryGroup>("quiet", face);
     quiet->setPreviewEnabled(false);
     model.addDomain(domain);
     model.addBoundary(quiet);
@@ -569,18 +552,13 @@ TEST(GeometryDataJson, PreviewWriteFailureIsRaisedAfterTheLoops)
         BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
     model.addEntity(block);
     model.addEntity(face);
-    model.addDomain(domainOf("core", block));
-    model.addBoundary(boundaryOf("floor", face));
+    model.addDomain(groupOf<DomainGroup>("core", block));
+    model.addBoundary(groupOf<BoundaryGroup>("floor", face));
     model.getDimension();
     model.getPartitionShape();
     // A directory in the preview's place cannot be opened as a file.
     fs::create_directories(directory.path / "vtk/core.vtk");
-    try {
-        model.toJson();
-        ADD_FAILURE() << "no exception";
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(std::string(error.what()), "Could not write file " + directory.str() + "/vtk/core.vtk");
-    }
+    expectMessage([&] { model.toJson(); }, "Could not write file " + directory.str() + "/vtk/core.vtk");
     EXPECT_TRUE(fs::exists(directory.path / "vtk/floor.vtk"));
 }
 
@@ -602,8 +580,8 @@ TEST(GeometryDataJson, GroupArraysAreDeterministic)
         // Names out of alphabetical order, so sorting cannot pass for model order.
         domainNames.push_back("d" + std::to_string((i * 7) % 20));
         boundaryNames.push_back("b" + std::to_string((i * 13) % 20));
-        model.addDomain(domainOf(domainNames.back(), solid));
-        model.addBoundary(boundaryOf(boundaryNames.back(), face));
+        model.addDomain(groupOf<DomainGroup>(domainNames.back(), solid));
+        model.addBoundary(groupOf<BoundaryGroup>(boundaryNames.back(), face));
     }
     model.getDimension();
     model.getPartitionShape();

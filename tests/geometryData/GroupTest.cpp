@@ -8,6 +8,7 @@
 #include <vtkPolyDataReader.h>
 
 #include "GroupFixtures.h"
+#include "support/ScratchDirectory.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "vemra_exception.h"
@@ -190,7 +191,7 @@ TEST(GroupTest, DefaultGroupsAndDerivedObjects)
 
 TEST(GroupTest, WritesPreviewUnlessDisabled)
 {
-    const std::string directory = scratchDirectory("GroupPreview");
+    const std::string directory = freshDirectory("groups/GroupPreview");
     std::filesystem::create_directories(directory + "/vtk");
     const auto model = blockModel();
     Group shown(groupEntry("Shown", {"Block"}), model);

@@ -7,6 +7,8 @@
 #include <omp.h>
 
 #include "GroupFixtures.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
@@ -47,21 +49,11 @@ void expectNumbered(const std::vector<std::shared_ptr<TopoEntity>>& entities, co
     }
 }
 
-void expectMessage(const std::function<void()>& action, const std::string& message)
-{
-    try {
-        action();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(std::string(error.what()), message);
-    }
-}
-
 } // namespace
 
 TEST(PartitionTest, SplitsOverlappingCubes)
 {
-    const std::string directory = scratchDirectory("PartitionOverlap");
+    const std::string directory = freshDirectory("groups/PartitionOverlap");
     GeometryData model(directory);
     model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Left"));
     model.addEntity(entity(box(0.5, 0, 0, 1.5, 1, 1), "Right"));
@@ -121,7 +113,7 @@ TEST(PartitionTest, SplitsOverlappingCubes)
 TEST(PartitionTest, PlanarModelRelatesFacesAndEdges)
 {
     // Two unit squares in the plane z=0 sharing the edge x=1.
-    GeometryData model(scratchDirectory("PartitionPlanar"));
+    GeometryData model(freshDirectory("groups/PartitionPlanar"));
     model.addEntity(entity(planarFace(box(0, 0, 0, 1, 1, 1), 2, 0.0), "Left"));
     model.addEntity(entity(planarFace(box(1, 0, 0, 2, 1, 1), 2, 0.0), "Right"));
     ASSERT_EQ(model.getDimension(), 2);
@@ -158,7 +150,7 @@ TEST(PartitionTest, PlanarModelRelatesFacesAndEdges)
 
 TEST(PartitionTest, EmptyFuseKeepsEntities)
 {
-    GeometryData model(scratchDirectory("PartitionEmpty"));
+    GeometryData model(freshDirectory("groups/PartitionEmpty"));
     model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Idle"));
     model.getEntity("Idle")->setActive(false);
     expectMessage([&] { model.partition(); }, "Partition failed: the fuse of the entities produced no shape.");
@@ -171,7 +163,7 @@ TEST(PartitionTest, RefillsGroupsOfTouchingBoxes)
     // The two equal contact faces become one shared face, whichever of them the boundary names.
     for (const bool namesFirstBox : {true, false}) {
         SCOPED_TRACE(namesFirstBox ? "face of box A" : "face of box B");
-        GeometryData model(scratchDirectory("PartitionTouching"));
+        GeometryData model(freshDirectory("groups/PartitionTouching"));
         const TopoDS_Shape a = box(0, 0, 0, 1, 1, 1);
         const TopoDS_Shape b = box(1, 0, 0, 2, 1, 1);
         model.addEntity(entity(a, "BoxA"));
@@ -223,7 +215,7 @@ TEST(PartitionTest, SameModelWithOneAndEightThreads)
     // Entities, relations and groups as the geometry-data document lists them.
     const auto describe = [](int threads) {
         omp_set_num_threads(threads);
-        GeometryData model(scratchDirectory("PartitionThreads" + std::to_string(threads)));
+        GeometryData model(freshDirectory("groups/PartitionThreads" + std::to_string(threads)));
         model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Left"));
         model.addEntity(entity(box(0.5, 0, 0, 1.5, 1, 1), "Right"));
         model.addEntity(entity(box(1.5, 0, 0, 2.5, 1, 1), "Touching"));
@@ -286,7 +278,7 @@ TEST(PartitionTest, GroupOfSplitShapeFindsNoEntity)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         omp_set_num_threads(c.threads);
-        GeometryData model(scratchDirectory("PartitionSplit"));
+        GeometryData model(freshDirectory("groups/PartitionSplit"));
         c.build(model);
         model.partition();
         expectMessage([&] { model.finalize(); }, "There are no entities assigned to group " + c.failing + noEntities);
@@ -297,7 +289,7 @@ TEST(PartitionTest, GroupOfSplitShapeFindsNoEntity)
 TEST(PartitionTest, FaceWithSplitEdgesKeepsItsBoundary)
 {
     // The small box splits the edges of the larger box's face y=0, not its surface.
-    GeometryData model(scratchDirectory("PartitionSplitEdges"));
+    GeometryData model(freshDirectory("groups/PartitionSplitEdges"));
     const TopoDS_Shape larger = box(1, 0, 0, 3, 2, 2);
     model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Small"));
     model.addEntity(entity(larger, "Large"));
@@ -320,7 +312,7 @@ TEST(PartitionTest, FaceWithSplitEdgesKeepsItsBoundary)
 
 TEST(ScaleTest, ScalesAboutOriginAndRefusesBadFactors)
 {
-    const std::string directory = scratchDirectory("Scale");
+    const std::string directory = freshDirectory("groups/Scale");
     GeometryData model(directory);
     const TopoDS_Shape original = box(1, 1, 1, 2, 2, 2);
     model.addEntity(entity(original, "Cube"));
@@ -352,7 +344,7 @@ TEST(ScaleTest, ScalesAboutOriginAndRefusesBadFactors)
 TEST(ScaleTest, InactiveEntitiesAndUnknownDimension)
 {
     // The dimension is not known yet: everything is scaled and written before the partition shape fails.
-    const std::string directory = scratchDirectory("ScaleNoDimension");
+    const std::string directory = freshDirectory("groups/ScaleNoDimension");
     GeometryData model(directory);
     model.addEntity(entity(box(0, 0, 0, 1, 1, 1), "Cube"));
     model.addEntity(entity(box(5, 5, 5, 6, 6, 6), "Idle"));

@@ -33,6 +33,10 @@
 
 #include "geometryData/GeometryData.h"
 #include "geometryData/TopoEntity.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "vemra_exception.h"
 
 namespace fs = std::filesystem;
@@ -40,43 +44,6 @@ using nlohmann::json;
 using Relations = std::map<std::string, std::vector<std::string>>;
 
 namespace {
-
-TopoDS_Shape box(double x0, double y0, double z0, double dx, double dy, double dz)
-{
-    return BRepPrimAPI_MakeBox(gp_Pnt(x0, y0, z0), dx, dy, dz).Shape();
-}
-
-TopoDS_Shape unitCube(double x0) { return box(x0, 0, 0, 1, 1, 1); }
-
-TopoDS_Shape compoundOf(const std::vector<TopoDS_Shape>& shapes)
-{
-    BRep_Builder builder;
-    TopoDS_Compound compound;
-    builder.MakeCompound(compound);
-    for (const auto& shape : shapes) {
-        builder.Add(compound, shape);
-    }
-    return compound;
-}
-
-TopoDS_Shape firstOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    return TopExp_Explorer(shape, type).Current();
-}
-
-double volumeOf(const TopoDS_Shape& shape)
-{
-    GProp_GProps props;
-    BRepGProp::VolumeProperties(shape, props);
-    return props.Mass();
-}
-
-double areaOf(const TopoDS_Shape& shape)
-{
-    GProp_GProps props;
-    BRepGProp::SurfaceProperties(shape, props);
-    return props.Mass();
-}
 
 void writeStep(const TopoDS_Shape& shape, const fs::path& file)
 {
@@ -120,12 +87,8 @@ protected:
     // Each case of a table works in a directory of its own.
     void useFreshDirectory(std::size_t caseIndex)
     {
-        const char* temp = std::getenv("TEMP");
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        directory = fs::path(temp != nullptr ? temp : fs::temp_directory_path().string()) / "readCadFiles" /
-                    (std::string(info->name()) + "_" + std::to_string(caseIndex));
-        fs::remove_all(directory);
-        fs::create_directories(directory);
+        directory = freshDirectory("readCadFiles/" + std::string(info->name()) + "_" + std::to_string(caseIndex));
     }
 
     void write(const std::vector<CadFile>& files)
@@ -222,13 +185,13 @@ TEST_F(ReadCadFiles, RawDocumentBuildsEntitiesGroupsAndRelations)
     // A = [0,1]^3, B = [1,3]x[0,2]x[0,2], C = [0,1]x[1,2]x[0,1]: B's face at x = 1
     // splits into A's square, C's square and a 2 x 1 rest, so B has 8 faces;
     // 6 + 6 - 1 (A|C) + 8 - 2 = 17 faces; V = 18, so E = V + F - S - 1 = 31.
-    const TopoDS_Shape a = unitCube(0);
-    const TopoDS_Shape b = box(1, 0, 0, 2, 2, 2);
-    const TopoDS_Shape c = box(0, 1, 0, 1, 1, 1);
+    const TopoDS_Shape a = boxAt(0, 0, 0);
+    const TopoDS_Shape b = boxAt(1, 0, 0, 2, 2, 2);
+    const TopoDS_Shape c = boxAt(0, 1, 0, 1, 1, 1);
     const std::vector<Case> cases = {
-        {"one box", {{"box.step", unitCube(0)}}, 12, 6, 1, {1.0}, {6}, 0},
+        {"one box", {{"box.step", unitCube()}}, 12, 6, 1, {1.0}, {6}, 0},
         {"two touching cubes, STEP and IGES",
-         {{"left.Stp", unitCube(0)}, {"right.iges", unitCube(1)}},
+         {{"left.Stp", unitCube()}, {"right.iges", boxAt(1, 0, 0)}},
          20, 11, 2, {1.0, 1.0}, {6, 6}, 1},
         {"three boxes in one file", {{"abc.STEP", compoundOf({a, b, c})}}, 31, 17, 3, {1.0, 1.0, 8.0}, {6, 6, 8}, 3},
     };
@@ -319,7 +282,7 @@ TEST_F(ReadCadFiles, RawDocumentBuildsEntitiesGroupsAndRelations)
 // Models read without the pipeline: lower-dimensional roots, path spellings.
 TEST_F(ReadCadFiles, FilesContributeTheirHighestKindOfPiece)
 {
-    const TopoDS_Shape cube = unitCube(0);
+    const TopoDS_Shape cube = boxAt(0, 0, 0);
     const TopoDS_Shape square = firstOf(cube, TopAbs_FACE);
     const TopoDS_Shape shell = firstOf(cube, TopAbs_SHELL);
     const TopoDS_Shape wire = BRepBuilderAPI_MakePolygon(gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0), gp_Pnt(1, 1, 0), true).Wire();
@@ -337,7 +300,7 @@ TEST_F(ReadCadFiles, FilesContributeTheirHighestKindOfPiece)
         {"wire gives its edges", {{"wire.STEP", wire}}, {"wire.STEP"}, 3, 0, 0, 1},
         // The fuse splits both edges where they cross.
         {"crossing edges", {{"edges.step", crossingEdges}}, {"edges.step"}, 4, 0, 0, 1},
-        {"solid beside loose faces keeps the solid", {{"mixed.step", compoundOf({cube, box(3, 0, 0, 1, 1, 1), firstOf(box(5, 0, 0, 1, 1, 1), TopAbs_FACE)})}},
+        {"solid beside loose faces keeps the solid", {{"mixed.step", compoundOf({cube, boxAt(3, 0, 0, 1, 1, 1), firstOf(boxAt(5, 0, 0, 1, 1, 1), TopAbs_FACE)})}},
          {"mixed.step"}, 24, 12, 2, 3},
         {"backslash separates folders", {{"sub/cube.step", cube}}, {"sub\\cube.step"}, 12, 6, 1, 3},
     };
@@ -367,7 +330,7 @@ TEST_F(ReadCadFiles, FilesContributeTheirHighestKindOfPiece)
 
 TEST_F(ReadCadFiles, SquareFaceListsItsFourEdges)
 {
-    write({{"square.step", firstOf(unitCube(0), TopAbs_FACE)}});
+    write({{"square.step", firstOf(unitCube(), TopAbs_FACE)}});
     GeometryData model(directory.string());
     model.readCADfiles({"square.step"});
     const Relations relations = model.getRelations();
@@ -386,7 +349,7 @@ TEST_F(ReadCadFiles, SquareFaceListsItsFourEdges)
 // becomes the second call's fuse.
 TEST_F(ReadCadFiles, SecondCallContinuesNamesAndIds)
 {
-    write({{"first.step", unitCube(0)}, {"second.step", box(5, 0, 0, 2, 1, 1)}});
+    write({{"first.step", unitCube()}, {"second.step", boxAt(5, 0, 0, 2, 1, 1)}});
     GeometryData model(directory.string());
     model.readCADfiles({"first.step"});
     model.readCADfiles({"second.step"});
@@ -437,17 +400,12 @@ TEST_F(ReadCadFiles, BadInputRaisesAndLeavesTheModelUnchanged)
         const Case& test = cases[index];
         SCOPED_TRACE(test.message);
         useFreshDirectory(index);
-        write({{"box.step", unitCube(0)},
+        write({{"box.step", unitCube()},
                {"points.step", compoundOf({BRepBuilderAPI_MakeVertex(gp_Pnt(0, 0, 0)).Vertex()})},
                {"empty.step", compoundOf({})}});
-        writeIges(unitCube(0), directory / "faces.igs", 0);
+        writeIges(unitCube(), directory / "faces.igs", 0);
         GeometryData model(directory.string());
-        try {
-            model.readCADfiles(test.fileNames);
-            ADD_FAILURE() << "no error raised";
-        } catch (const vemra_exception& error) {
-            EXPECT_EQ(std::string(error.what()), test.message);
-        }
+        expectMessage([&] { model.readCADfiles(test.fileNames); }, test.message);
         EXPECT_TRUE(model.getEntities().empty());
         EXPECT_TRUE(model.getRelations().empty());
         EXPECT_TRUE(model.getPartitionShape().IsNull());
@@ -462,7 +420,7 @@ TEST_F(ReadCadFiles, SameDocumentAndFilesWhateverTheThreadCount)
     for (int i = 0; i < 2; ++i) {
         for (int j = 0; j < 2; ++j) {
             for (int k = 0; k < 2; ++k) {
-                cubes.push_back(box(i, j, k, 1, 1, 1));
+                cubes.push_back(boxAt(i, j, k, 1, 1, 1));
             }
         }
     }

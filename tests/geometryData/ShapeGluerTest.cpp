@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "EntityFixtures.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "geometryData/ShapeGluer.h"
 
 namespace {

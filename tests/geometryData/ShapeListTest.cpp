@@ -8,7 +8,11 @@
 #include <BRepCheck_Analyzer.hxx>
 #include <TopExp_Explorer.hxx>
 
-#include "EntityFixtures.h"
+#include "support/Environment.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/ShapeAlgorithms.h"
@@ -63,7 +67,7 @@ TEST(ShapeList, EntitySelectionByApplicationKind)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.app == nullptr ? "unset" : c.app);
-        ScopedEnvironment app("VEMRA_APP", c.app);
+        EnvironmentGuard app("VEMRA_APP", c.app);
         const std::vector<TopoDS_Shape> got = shapesOf(ShapeList(c.entities));
         ASSERT_EQ(got.size(), c.expected.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
@@ -208,7 +212,7 @@ TEST(ShapeList, GlueKeepsOnlyTheMostComplexKind)
 
 TEST(ShapeList, AddBrepFile)
 {
-    const std::string directory = freshDirectory("shapeListBrep");
+    const std::string directory = freshDirectory("geometryData/shapeListBrep");
     const std::string file = directory + "/box.brep";
     writeBrepFile(boxAt(0, 0, 0, 1, 2, 3), file);
     std::ofstream(directory + "/empty.brep").close();
@@ -225,7 +229,7 @@ TEST(ShapeList, AddBrepFile)
 
 TEST(ShapeList, FuseAndWriteStep)
 {
-    const std::string directory = freshDirectory("shapeListStep");
+    const std::string directory = freshDirectory("geometryData/shapeListStep");
 
     ShapeList empty;
     testing::internal::CaptureStdout();

@@ -10,16 +10,14 @@
 #include <TopoDS.hxx>
 #include <TopoDS_CompSolid.hxx>
 
-#include "EntityFixtures.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace {
-
-TopoDS_Shape firstOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    return TopExp_Explorer(shape, type).Current();
-}
 
 TopoDS_Shape compSolidOf(const TopoDS_Shape& a, const TopoDS_Shape& b)
 {
@@ -89,7 +87,7 @@ TEST(TopoEntity, NullShapeIsRefused)
 
 TEST(TopoEntity, WrittenAndReadBackIsTheSameShape)
 {
-    const std::string directory = freshDirectory("roundTrip");
+    const std::string directory = freshDirectory("geometryData/roundTrip");
     std::filesystem::create_directories(directory + "/geometry/raw");
     TopoEntity box(boxAt(1, 2, 3, 1, 2, 3), "Box_1", 9);
     box.writeBrep(directory);
@@ -113,7 +111,7 @@ TEST(TopoEntity, WrittenAndReadBackIsTheSameShape)
 
 TEST(TopoEntity, UnsafeNamesAreRefused)
 {
-    const std::string directory = freshDirectory("names");
+    const std::string directory = freshDirectory("geometryData/names");
     const std::string tail = "\": a name must not be empty, \".\" or \"..\" nor contain \"/\", \"\\\" or NUL";
     struct Case {
         std::string name;
@@ -143,7 +141,7 @@ TEST(TopoEntity, UnsafeNamesAreRefused)
 
 TEST(TopoEntity, BadBrepEntriesRaiseClearMessages)
 {
-    const std::string directory = freshDirectory("badBrep");
+    const std::string directory = freshDirectory("geometryData/badBrep");
     std::filesystem::create_directories(directory + "/aDirectory");
     std::ofstream(directory + "/garbage.brep") << "this is not a BREP file\n1 2 3\n";
     std::ofstream(directory + "/empty.brep").close();
@@ -167,7 +165,7 @@ TEST(TopoEntity, BadBrepEntriesRaiseClearMessages)
 
 TEST(TopoEntity, MalformedEntriesRaiseTheJsonLibrarysErrors)
 {
-    const std::string directory = freshDirectory("malformed");
+    const std::string directory = freshDirectory("geometryData/malformed");
     try {
         TopoEntity(nlohmann::json{{"path", "x.brep"}}, directory);
         FAIL() << "missing name accepted";
@@ -184,7 +182,7 @@ TEST(TopoEntity, MalformedEntriesRaiseTheJsonLibrarysErrors)
 
 TEST(TopoEntity, FailedWriteIsReportedAndKeepsThePath)
 {
-    const std::string directory = freshDirectory("failedWrite");
+    const std::string directory = freshDirectory("geometryData/failedWrite");
     TopoEntity box(boxAt(0, 0, 0), "Box");
     // No geometry/raw directory below it: the writer cannot open the file.
     EXPECT_EQ(thrownMessage([&] { box.writeBrep(directory); }),

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "LogCapture.h"
+#include "support/CoutCapture.h"
+#include "support/LogCapture.h"
 #include "misc/Timer.h"
 
 namespace {
@@ -16,17 +17,6 @@ using namespace std::chrono_literals;
 
 // Default float formatting: up to six significant digits, maybe an exponent.
 const std::string number = R"(([0-9]+(?:\.[0-9]+)?(?:e[-+][0-9]+)?))";
-
-class CoutCapture {
-public:
-    CoutCapture() : previous(std::cout.rdbuf(buffer.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(previous); }
-    std::string text() const { return buffer.str(); }
-
-private:
-    std::ostringstream buffer;
-    std::streambuf* previous;
-};
 
 std::vector<double> secondsOf(const std::string& text, const std::string& message, const std::string& ending)
 {

@@ -7,7 +7,9 @@
 #include <regex>
 #include <sstream>
 
-#include "ScratchDirectory.h"
+#include "support/Environment.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
 #include "misc/Utilities.h"
 #include "vemra_exception.h"
 
@@ -128,12 +130,7 @@ TEST(Utilities, CreateDirectory)
     EXPECT_TRUE(fs::is_directory(scratch.path() + "/new"));
 
     // A file in the way would make every later write below it fail silently.
-    try {
-        createDirectory(file);
-        FAIL() << "no error for a file in the way";
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(std::string(error.what()), "Could not create directory " + file);
-    }
+    expectMessage([&] { createDirectory(file); }, "Could not create directory " + file);
     std::ifstream kept(file);
     std::string content;
     std::getline(kept, content);

@@ -14,8 +14,10 @@
 #include <set>
 #include <sstream>
 
-#include "LogCapture.h"
-#include "ScratchDirectory.h"
+#include "support/Environment.h"
+#include "support/Files.h"
+#include "support/LogCapture.h"
+#include "support/ScratchDirectory.h"
 #include "misc/DumpWriter.h"
 #include "misc/ParallelFor.h"
 #include "vemra_exception.h"
@@ -25,27 +27,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string dumpLinePrefix = "Exception dump written to ";
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream stream(path);
-    std::stringstream text;
-    text << stream.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> filesIn(const std::string& directory)
-{
-    std::vector<std::string> names;
-    std::error_code ignored;
-    if (fs::is_directory(directory, ignored)) {
-        for (const auto& entry : fs::directory_iterator(directory)) {
-            names.push_back(entry.path().filename().string());
-        }
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 std::string dumpPathOf(const std::string& logLine)
 {
@@ -81,7 +62,7 @@ TEST_F(ExceptionDump, ExceptionLogsMessageThenWritesDumpWithThrowersBacktrace)
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
 
-    const std::string dump = readFile(path);
+    const std::string dump = contentOf(path);
     EXPECT_NE(dump.find("exception: Empty json object passed to GeometryData.\n"), std::string::npos);
     EXPECT_NE(dump.find("pid: " + std::to_string(::getpid()) + "\n"), std::string::npos);
     // The thread that raised the error, not the worker that wrote the file.
@@ -113,7 +94,7 @@ TEST_F(ExceptionDump, CopyReportsNothingAndWriteDumpHasNoException)
     ASSERT_EQ(errors.size(), 1u);
     const std::string path = dumpPathOf(errors[0]);
     ASSERT_FALSE(path.empty()) << errors[0];
-    EXPECT_NE(readFile(path).find("exception: none\n"), std::string::npos);
+    EXPECT_NE(contentOf(path).find("exception: none\n"), std::string::npos);
 }
 
 TEST_F(ExceptionDump, CounterDigitRunsOneToNineThenZero)
@@ -216,7 +197,7 @@ TEST_F(ExceptionDump, ErrorsRaisedOnManyThreadsLeaveOneCompleteDumpEach)
     ASSERT_EQ(files.size(), static_cast<std::size_t>(count));
     std::set<std::string> messages;
     for (const auto& name : files) {
-        const std::string dump = readFile(dumpDirectory + "/" + name);
+        const std::string dump = contentOf(dumpDirectory + "/" + name);
         std::smatch match;
         ASSERT_TRUE(std::regex_search(dump, match, std::regex("exception: (failure \\d)\n"))) << dump;
         messages.insert(match[1]);

@@ -12,7 +12,11 @@
 #include <Interface_Static.hxx>
 #include <TopExp_Explorer.hxx>
 
-#include "ShapeFixtures.h"
+#include "support/Exceptions.h"
+#include "support/Files.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -29,33 +33,6 @@ void writeIges(const TopoDS_Shape& shape, const std::string& path, int mode)
     ASSERT_TRUE(writer.Write(path.c_str()));
 }
 
-std::string contentOf(const std::string& path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeText(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
-
-int countOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    int count = 0;
-    for (TopExp_Explorer explorer(shape, type); explorer.More(); explorer.Next()) {
-        ++count;
-    }
-    return count;
-}
-
-void expectMessage(const std::function<void()>& call, const std::string& message)
-{
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(error.what(), message);
-    }
-}
-
 const char* const brepMessageTail = " is not of B-Rep format. \n Please make sure your IGES file contains Manifold "
                                     "Solids! \n Usually in CAD editors there is an option to save IGES with Manifold "
                                     "Solids (B-Rep)";
@@ -64,7 +41,7 @@ const char* const brepMessageTail = " is not of B-Rep format. \n Please make sur
 
 TEST(CadExchange, RoundTripsKeepTheVolume)
 {
-    const std::string directory = scratchDirectory("cad-round-trip");
+    const std::string directory = freshDirectory("cad-round-trip");
     const struct {
         const char* name;
         TopoDS_Shape shape;
@@ -87,7 +64,7 @@ TEST(CadExchange, RoundTripsKeepTheVolume)
             read = readStepFile(path);
         }
         ASSERT_FALSE(read.IsNull()) << c.name;
-        EXPECT_EQ(countOf(read, TopAbs_SOLID), 1) << c.name;
+        EXPECT_EQ(occurrencesOf(read, TopAbs_SOLID), 1) << c.name;
         EXPECT_NEAR(getShapeVolume(read), c.volume, 1e-6 * c.volume) << c.name;
     }
     // The reader leaves non-manifold reading on for every later STEP transfer.
@@ -96,7 +73,7 @@ TEST(CadExchange, RoundTripsKeepTheVolume)
 
 TEST(CadExchange, IgesWithoutBrepEntitiesIsRefused)
 {
-    const std::string directory = scratchDirectory("cad-iges-faces");
+    const std::string directory = freshDirectory("cad-iges-faces");
     const std::string path = directory + "/faces only.igs";
     writeIges(boxAt(0, 0, 0, 10, 10, 10), path, 0);
     expectMessage([&] { readIgesFile(path); }, std::string("IGES file faces only.igs") + brepMessageTail);
@@ -104,7 +81,7 @@ TEST(CadExchange, IgesWithoutBrepEntitiesIsRefused)
 
 TEST(CadExchange, BrokenFilesRaiseClearMessages)
 {
-    const std::string directory = scratchDirectory("cad-broken");
+    const std::string directory = freshDirectory("cad-broken");
     writeStepFile(boxAt(0, 0, 0, 1, 1, 1), directory + "/whole.step");
     writeIges(boxAt(0, 0, 0, 1, 1, 1), directory + "/whole.igs", 1);
     const std::string step = contentOf(directory + "/whole.step");
@@ -138,7 +115,7 @@ TEST(CadExchange, BrokenFilesRaiseClearMessages)
 
 TEST(CadExchange, WritersReportFailures)
 {
-    const std::string directory = scratchDirectory("cad-writers");
+    const std::string directory = freshDirectory("cad-writers");
     const TopoDS_Shape cube = unitCube();
 
     writeBrepFile(cube, directory + "/cube.brep");

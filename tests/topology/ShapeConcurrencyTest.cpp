@@ -5,22 +5,17 @@
 #include <thread>
 #include <vector>
 
-#include <BRepAlgoAPI_BuilderAlgo.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 
-#include "ShapeFixtures.h"
+#include "support/Files.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapePreview.h"
 
 namespace {
-
-std::string contentOf(const std::string& path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Two unit cubes fused along x = 1: the two solids share one face, and that
 // face is itself one of the shapes compared, as entities of a model are. The
@@ -36,14 +31,8 @@ struct SharedModel {
 
     SharedModel()
     {
-        BRepAlgoAPI_BuilderAlgo fuse;
-        TopTools_ListOfShape arguments;
-        arguments.Append(unitCube());
-        arguments.Append(boxAt(1, 0, 0, 1, 1, 1));
-        fuse.SetArguments(arguments);
-        fuse.Build();
         TopTools_IndexedMapOfShape solids;
-        TopExp::MapShapes(fuse.Shape(), TopAbs_SOLID, solids);
+        TopExp::MapShapes(fused({unitCube(), boxAt(1, 0, 0, 1, 1, 1)}), TopAbs_SOLID, solids);
         left = solids(1);
         right = solids(2);
         TopTools_IndexedMapOfShape leftFaces;
@@ -75,7 +64,7 @@ std::vector<bool> compareRound(const SharedModel& model)
 
 TEST(ShapeConcurrency, ComparingAndPreviewingSharedShapesFromManyThreads)
 {
-    const std::string directory = scratchDirectory("concurrency");
+    const std::string directory = freshDirectory("concurrency");
     const SharedModel model;
     ASSERT_FALSE(model.sharedFace.IsNull());
 

@@ -8,16 +8,12 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Shell.hxx>
 
-#include "ShapeFixtures.h"
+#include "support/ShapeBuilders.h"
+#include "support/Exceptions.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
 namespace {
-
-TopoDS_Shape firstOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    return TopExp_Explorer(shape, type).Current();
-}
 
 TopoDS_Shape shellOf(const TopoDS_Shape& solid) { return firstOf(solid, TopAbs_SHELL); }
 
@@ -203,11 +199,6 @@ TEST(ShapeIdentity, NullShapesAreRefusedByName)
         {"haveCommonVertex: null shape", [&] { haveCommonVertex(cube, null); }},
     };
     for (const auto& c : cases) {
-        try {
-            c.call();
-            ADD_FAILURE() << "no exception for " << c.message;
-        } catch (const vemra_exception& error) {
-            EXPECT_STREQ(error.what(), c.message);
-        }
+        expectMessage(c.call, c.message);
     }
 }

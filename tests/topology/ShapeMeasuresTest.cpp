@@ -15,23 +15,10 @@
 #include <TopoDS_Solid.hxx>
 #include <TopoDS_Wire.hxx>
 
-#include "ShapeFixtures.h"
+#include "support/Exceptions.h"
+#include "support/ShapeBuilders.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
-
-namespace {
-
-void expectMessage(const std::function<void()>& call, const std::string& message)
-{
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(error.what(), message);
-    }
-}
-
-} // namespace
 
 TEST(ShapeStatistics, FieldsByMainType)
 {

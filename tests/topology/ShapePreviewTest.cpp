@@ -22,7 +22,10 @@
 #include <vtkPolyData.h>
 #include <vtkPolyDataReader.h>
 
-#include "ShapeFixtures.h"
+#include "support/Exceptions.h"
+#include "support/Files.h"
+#include "support/ScratchDirectory.h"
+#include "support/ShapeBuilders.h"
 #include "topology/ShapePreview.h"
 #include "vemra_exception.h"
 
@@ -86,12 +89,6 @@ PreviewFile readPreview(const std::string& path)
     return file;
 }
 
-std::string contentOf(const std::string& path)
-{
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 bool hasTriangulation(const TopoDS_Shape& shape)
 {
     for (TopExp_Explorer explorer(shape, TopAbs_FACE); explorer.More(); explorer.Next()) {
@@ -110,21 +107,11 @@ TopoDS_Shape moved(const TopoDS_Shape& shape, const gp_Vec& by)
     return shape.Moved(TopLoc_Location(translation));
 }
 
-void expectMessage(const std::function<void()>& call, const std::string& message)
-{
-    try {
-        call();
-        ADD_FAILURE() << "no exception, expected: " << message;
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(error.what(), message);
-    }
-}
-
 } // namespace
 
 TEST(ShapePreview, UnitCubeFile)
 {
-    const std::string directory = scratchDirectory("preview-cube");
+    const std::string directory = freshDirectory("preview-cube");
     const TopoDS_Shape cube = unitCube();
     writeShapeVtk(cube, directory + "/cube.vtk");
     const PreviewFile file = readPreview(directory + "/cube.vtk");
@@ -147,7 +134,7 @@ TEST(ShapePreview, UnitCubeFile)
 
 TEST(ShapePreview, ShapesOfEveryKind)
 {
-    const std::string directory = scratchDirectory("preview-kinds");
+    const std::string directory = freshDirectory("preview-kinds");
     const struct {
         const char* name;
         TopoDS_Shape shape;
@@ -183,7 +170,7 @@ TEST(ShapePreview, ShapesOfEveryKind)
 
 TEST(ShapePreview, WholeSolidExport)
 {
-    const std::string directory = scratchDirectory("preview-solid");
+    const std::string directory = freshDirectory("preview-solid");
     const nlohmann::json result = exportPreviewVtk(cylinder(1, 2), directory, 4);
     const nlohmann::json expected = {
         {"id", 4},
@@ -210,7 +197,7 @@ TEST(ShapePreview, WholeSolidExport)
     EXPECT_NEAR(readPreview(directory + "/Volume_5.vtk").area, 6 * M_PI, 0.01 * 6 * M_PI);
 
     // The same bytes whatever the number of threads.
-    const std::string serialDirectory = scratchDirectory("preview-solid-serial");
+    const std::string serialDirectory = freshDirectory("preview-solid-serial");
     const int threads = omp_get_max_threads();
     omp_set_num_threads(1);
     exportPreviewVtk(cylinder(1, 2), serialDirectory, 4);
@@ -220,7 +207,7 @@ TEST(ShapePreview, WholeSolidExport)
     }
 
     // Without faces only the volume file; a trailing separator is kept as given.
-    const std::string edgeDirectory = scratchDirectory("preview-edge");
+    const std::string edgeDirectory = freshDirectory("preview-edge");
     const nlohmann::json edgeResult = exportPreviewVtk(segment(gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0)), edgeDirectory + "/", 0);
     EXPECT_EQ(edgeResult, (nlohmann::json{{"id", 0},
                                           {"name", "Volume_1"},
@@ -231,7 +218,7 @@ TEST(ShapePreview, WholeSolidExport)
 
 TEST(ShapePreview, Failures)
 {
-    const std::string missing = scratchDirectory("preview-failures") + "/no such folder";
+    const std::string missing = freshDirectory("preview-failures") + "/no such folder";
     expectMessage([] { writeShapeVtk(TopoDS_Shape(), "null.vtk"); }, "writeShapeVtk: null shape");
     expectMessage([&] { writeShapeVtk(unitCube(), missing + "/cube.vtk"); }, "Could not write file " + missing + "/cube.vtk");
     expectMessage([] { exportPreviewVtk(TopoDS_Shape(), ".", 0); }, "exportPreviewVtk: null shape");

@@ -10,29 +10,14 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
-#include "ShapeFixtures.h"
+#include "support/LogCapture.h"
+#include "support/Exceptions.h"
+#include "support/ShapeBuilders.h"
+#include "support/ShapeMeasures.h"
 #include "topology/ShapeRepair.h"
 #include "vemra_exception.h"
 
 namespace {
-
-// Records the INFO messages of the default logger while installed.
-class InfoLines : public el::LogDispatchCallback {
-public:
-    static std::vector<std::string>& lines()
-    {
-        static std::vector<std::string> recorded;
-        return recorded;
-    }
-
-protected:
-    void handle(const el::LogDispatchData* data) override
-    {
-        if (data->logMessage()->level() == el::Level::Info) {
-            lines().push_back(data->logMessage()->message());
-        }
-    }
-};
 
 struct RepairRun {
     TopoDS_Shape result;
@@ -50,14 +35,12 @@ struct QuietConsoleLog {
 RepairRun repair(const TopoDS_Shape& shape)
 {
     const QuietConsoleLog quiet;
-    InfoLines::lines().clear();
-    el::Helpers::installLogDispatchCallback<InfoLines>("InfoLines");
+    const LogCapture info(el::Level::Info);
     testing::internal::CaptureStdout();
     RepairRun run;
     run.result = ShapeRepair::pre_process_cad(shape);
     run.out = testing::internal::GetCapturedStdout();
-    el::Helpers::uninstallLogDispatchCallback<InfoLines>("InfoLines");
-    run.info = InfoLines::lines();
+    run.info = info.messages(el::Level::Info);
     return run;
 }
 
@@ -71,20 +54,11 @@ std::vector<std::string> logged(std::initializer_list<const char*> messages)
     return lines;
 }
 
-int edgeCount(const TopoDS_Shape& shape)
-{
-    int count = 0;
-    for (TopExp_Explorer explorer(shape, TopAbs_EDGE); explorer.More(); explorer.Next()) {
-        ++count;
-    }
-    return count;
-}
-
 // A unit cube whose first vertex is moved off its edges, keeping a tiny tolerance.
 TopoDS_Shape cubeWithMovedVertex()
 {
     const TopoDS_Shape cube = unitCube();
-    const TopoDS_Vertex vertex = TopoDS::Vertex(TopExp_Explorer(cube, TopAbs_VERTEX).Current());
+    const TopoDS_Vertex vertex = TopoDS::Vertex(firstOf(cube, TopAbs_VERTEX));
     const gp_Pnt point = BRep_Tool::Pnt(vertex);
     BRep_Builder().UpdateVertex(vertex, gp_Pnt(point.X() + 1e-3, point.Y(), point.Z()), 1e-7);
     return cube;
@@ -139,7 +113,7 @@ TEST(ShapeRepair, InvalidShapesGoDownTheLadder)
         EXPECT_EQ(run.info, c.info) << c.name;
         ASSERT_FALSE(run.result.IsNull()) << c.name;
         EXPECT_EQ(ShapeRepair::is_valid(run.result), c.validAfter) << c.name;
-        EXPECT_EQ(edgeCount(run.result), c.edgesAfter) << c.name;
+        EXPECT_EQ(occurrencesOf(run.result, TopAbs_EDGE), c.edgesAfter) << c.name;
     }
 }
 
@@ -154,16 +128,11 @@ TEST(ShapeRepair, Steps)
     const TopoDS_Shape pair = compoundOf(flagged, segment(gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1)));
     EXPECT_FALSE(ShapeRepair::is_valid(pair));
     const TopoDS_Shape cleaned = ShapeRepair::remove_edges(pair, ShapeRepair::find_degenerated_edges(pair));
-    EXPECT_EQ(edgeCount(cleaned), 1);
+    EXPECT_EQ(occurrencesOf(cleaned, TopAbs_EDGE), 1);
     EXPECT_TRUE(ShapeRepair::is_valid(cleaned));
 
     EXPECT_TRUE(ShapeRepair::is_valid(ShapeRepair::fix_basic(cubeWithMovedVertex())));
     EXPECT_TRUE(ShapeRepair::is_valid(ShapeRepair::fix_basic_wireframe(unitCube())));
 
-    try {
-        ShapeRepair::pre_process_cad(TopoDS_Shape());
-        ADD_FAILURE() << "null shape accepted";
-    } catch (const vemra_exception& error) {
-        EXPECT_STREQ(error.what(), "pre_process_cad: null shape");
-    }
+    expectMessage([] { ShapeRepair::pre_process_cad(TopoDS_Shape()); }, "pre_process_cad: null shape");
 }

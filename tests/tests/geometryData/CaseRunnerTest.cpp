@@ -9,24 +9,15 @@
 
 #include <Standard_ConstructionError.hxx>
 
-#include "../../misc/ScratchDirectory.h"
+#include "support/CoutCapture.h"
+#include "support/Environment.h"
+#include "support/ScratchDirectory.h"
 #include "tests/geometryData/CaseRunner.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
-
-class CoutCapture {
-public:
-    CoutCapture() : previous(std::cout.rdbuf(buffer.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(previous); }
-    std::string text() const { return buffer.str(); }
-
-private:
-    std::ostringstream buffer;
-    std::streambuf* previous;
-};
 
 TEST(Verdict, ComparesProducedWithExpected)
 {

@@ -23,6 +23,8 @@
 #include <nlohmann/json.hpp>
 #include <omp.h>
 
+#include "support/Files.h"
+#include "support/ScratchDirectory.h"
 #include "tests/geometryData/CaseRunner.h"
 
 namespace fs = std::filesystem;
@@ -34,8 +36,7 @@ const fs::path casesDirectory = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometry
 
 fs::path scratch(const std::string& name)
 {
-    const char* temp = std::getenv("TEMP");
-    const fs::path path = fs::path(temp != nullptr ? temp : VEMRA_BINARY_DIR "/test-temp") / ("reference-" + name);
+    const fs::path path = testTempDirectory() / ("reference-" + name);
     fs::remove_all(path);
     return path;
 }
@@ -44,12 +45,6 @@ json readJson(const fs::path& file)
 {
     std::ifstream stream(file);
     return json::parse(stream);
-}
-
-void writeText(const fs::path& file, const std::string& text)
-{
-    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
-    stream << text;
 }
 
 struct RunResult {
@@ -70,10 +65,7 @@ std::map<std::string, std::string> snapshot(const fs::path& directory)
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::recursive_directory_iterator(directory)) {
         if (entry.is_regular_file()) {
-            std::ifstream stream(entry.path(), std::ios::binary);
-            std::stringstream content;
-            content << stream.rdbuf();
-            files[fs::relative(entry.path(), directory).string()] = content.str();
+            files[fs::relative(entry.path(), directory).string()] = contentOf(entry.path());
         }
     }
     return files;
@@ -175,15 +167,6 @@ json entityObjects(const std::vector<std::pair<std::string, int>>& entities, con
 }
 
 std::string face(int n) { return "Face_" + std::to_string(n); }
-
-std::set<std::string> filesIn(const fs::path& directory)
-{
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
 
 } // namespace
 

@@ -2,14 +2,30 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "misc/Utilities.h"
 
-// A fresh directory below the temp base, removed with everything in it.
+// The test environment's TEMP, or the build tree's test folder without it.
+inline std::filesystem::path testTempDirectory()
+{
+    const char* temp = std::getenv("TEMP");
+    return std::filesystem::path(temp != nullptr ? temp : VEMRA_BINARY_DIR "/test-temp");
+}
+
+// A fresh, empty directory at this relative path below the test temp directory.
+inline std::string freshDirectory(const std::string& relative)
+{
+    const std::filesystem::path directory = testTempDirectory() / relative;
+    std::filesystem::remove_all(directory);
+    std::filesystem::create_directories(directory);
+    return directory.string();
+}
+
+// A fresh directory of a unique name below the temp base, removed with
+// everything in it.
 class ScratchDirectory {
 public:
     ScratchDirectory()
@@ -36,35 +52,4 @@ public:
 
 private:
     std::string directory;
-};
-
-// Sets or unsets an environment variable and restores it afterwards.
-class EnvironmentGuard {
-public:
-    explicit EnvironmentGuard(std::string variable) : name(std::move(variable))
-    {
-        if (const char* value = std::getenv(name.c_str())) {
-            saved = value;
-        }
-    }
-    EnvironmentGuard(std::string variable, const std::optional<std::string>& value) : EnvironmentGuard(std::move(variable))
-    {
-        set(value);
-    }
-    ~EnvironmentGuard() { set(saved); }
-    EnvironmentGuard(const EnvironmentGuard&) = delete;
-    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
-
-    void set(const std::optional<std::string>& value) const
-    {
-        if (value) {
-            ::setenv(name.c_str(), value->c_str(), 1);
-        } else {
-            ::unsetenv(name.c_str());
-        }
-    }
-
-private:
-    std::string name;
-    std::optional<std::string> saved;
 };

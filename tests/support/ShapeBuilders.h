@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include <vector>
 
+#include <BRepAlgoAPI_BuilderAlgo.hxx>
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
@@ -12,18 +11,28 @@
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRep_Builder.hxx>
 #include <Geom_Line.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Compound.hxx>
 #include <TopoDS_Edge.hxx>
+#include <TopoDS_Shape.hxx>
 #include <gp_Pnt.hxx>
 
 // Small shapes with measures known by hand.
 
-inline TopoDS_Shape boxAt(double x, double y, double z, double dx, double dy, double dz)
+// Axis-aligned box from the corner (x, y, z) with the given sizes.
+inline TopoDS_Shape boxAt(double x, double y, double z, double dx = 1, double dy = 1, double dz = 1)
 {
     return BRepPrimAPI_MakeBox(gp_Pnt(x, y, z), dx, dy, dz).Shape();
 }
 
-inline TopoDS_Shape unitCube() { return boxAt(0, 0, 0, 1, 1, 1); }
+// Axis-aligned box between two opposite corners.
+inline TopoDS_Shape box(double x0, double y0, double z0, double x1, double y1, double z1)
+{
+    return BRepPrimAPI_MakeBox(gp_Pnt(x0, y0, z0), gp_Pnt(x1, y1, z1)).Shape();
+}
+
+inline TopoDS_Shape unitCube() { return boxAt(0, 0, 0); }
 
 inline TopoDS_Shape cylinder(double radius, double height)
 {
@@ -61,23 +70,38 @@ inline TopoDS_Shape vertexAt(double x, double y, double z)
     return BRepBuilderAPI_MakeVertex(gp_Pnt(x, y, z)).Shape();
 }
 
-template <typename... Shapes>
-TopoDS_Shape compoundOf(const Shapes&... shapes)
+inline TopoDS_Shape compoundOf(const std::vector<TopoDS_Shape>& shapes)
 {
     BRep_Builder builder;
     TopoDS_Compound compound;
     builder.MakeCompound(compound);
-    (builder.Add(compound, shapes), ...);
+    for (const auto& shape : shapes) {
+        builder.Add(compound, shape);
+    }
     return compound;
 }
 
-// A fresh, empty scratch directory below the test environment's TEMP.
-inline std::string scratchDirectory(const std::string& name)
+template <typename... Shapes>
+TopoDS_Shape compoundOf(const Shapes&... shapes)
 {
-    const char* temp = std::getenv("TEMP");
-    const std::filesystem::path directory =
-        std::filesystem::path(temp != nullptr ? temp : std::filesystem::temp_directory_path().string()) / name;
-    std::filesystem::remove_all(directory);
-    std::filesystem::create_directories(directory);
-    return directory.string();
+    return compoundOf(std::vector<TopoDS_Shape>{shapes...});
+}
+
+// The conforming pieces of touching or overlapping shapes.
+inline TopoDS_Shape fused(const std::vector<TopoDS_Shape>& shapes)
+{
+    TopTools_ListOfShape arguments;
+    for (const auto& shape : shapes) {
+        arguments.Append(shape);
+    }
+    BRepAlgoAPI_BuilderAlgo fuse;
+    fuse.SetArguments(arguments);
+    fuse.Build();
+    return fuse.Shape();
+}
+
+// The first sub-shape of a type, null when there is none.
+inline TopoDS_Shape firstOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    return TopExp_Explorer(shape, type).Current();
 }
