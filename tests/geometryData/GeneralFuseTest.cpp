@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "geometryData/GeneralFuse.h"
+#include "geometryData/ShapeList.h"
 #include "support/LogCapture.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
-#include "geometryData/GeneralFuse.h"
-#include "geometryData/ShapeList.h"
 
 TEST(GeneralFuse, KernelErrorsAreReturnedByAlertName)
 {

@@ -5,13 +5,13 @@
 
 #include <omp.h>
 
+#include "geometryData/GeometryData.h"
+#include "geometryData/TopoEntity.h"
 #include "support/Exceptions.h"
 #include "support/LogCapture.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
-#include "geometryData/GeometryData.h"
-#include "geometryData/TopoEntity.h"
 
 namespace {
 

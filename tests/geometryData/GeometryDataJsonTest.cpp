@@ -12,7 +12,6 @@
 
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
-#include <BRepPrimAPI_MakeBox.hxx>
 #include <BRep_Builder.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
@@ -388,6 +387,17 @@ TopoDS_Shape boxWithInternalFace()
     return solid;
 }
 
+// Adds the unit block and the square of its bottom as entities "block" and "bottom".
+std::pair<std::shared_ptr<TopoEntity>, std::shared_ptr<TopoEntity>> addBlockAndBottom(GeometryData& model)
+{
+    auto block = std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block");
+    auto face = std::make_shared<TopoEntity>(
+        BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
+    model.addEntity(block);
+    model.addEntity(face);
+    return {block, face};
+}
+
 // A group of one entity, named and labelled alike, its shape built.
 template <typename GroupKind>
 std::shared_ptr<GroupKind> groupOf(const std::string& name, const std::shared_ptr<TopoEntity>& entity)
@@ -512,11 +522,7 @@ TEST(GeometryDataJson, GroupObjectsCarryMeshStatisticsAndPreviews)
 {
     WorkingDirectory directory("mesh-stats");
     GeometryData model(directory.str());
-    auto block = std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block");
-    auto face = std::make_shared<TopoEntity>(
-        BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
-    model.addEntity(block);
-    model.addEntity(face);
+    const auto [block, face] = addBlockAndBottom(model);
     auto domain = groupOf<DomainGroup>("core", block);
     auto quiet = groupOf<BoundaryGroup>("quiet", face);
     quiet->setPreviewEnabled(false);
@@ -547,11 +553,7 @@ TEST(GeometryDataJson, PreviewWriteFailureIsRaisedAfterTheLoops)
 {
     WorkingDirectory directory("preview-fails");
     GeometryData model(directory.str());
-    auto block = std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "block");
-    auto face = std::make_shared<TopoEntity>(
-        BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 0, 1, 0, 1).Face(), "bottom");
-    model.addEntity(block);
-    model.addEntity(face);
+    const auto [block, face] = addBlockAndBottom(model);
     model.addDomain(groupOf<DomainGroup>("core", block));
     model.addBoundary(groupOf<BoundaryGroup>("floor", face));
     model.getDimension();

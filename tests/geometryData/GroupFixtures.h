@@ -1,7 +1,7 @@
 #pragma once
 
-// Small shapes and helpers for the group, relation, finalisation and
-// partition tests.
+// Faces, entities and group entries for the group, relation, finalisation
+// and partition tests; the shapes come from the shared builders.
 
 #include <cmath>
 #include <memory>

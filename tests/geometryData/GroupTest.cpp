@@ -8,9 +8,9 @@
 #include <vtkPolyDataReader.h>
 
 #include "GroupFixtures.h"
-#include "support/ScratchDirectory.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
+#include "support/ScratchDirectory.h"
 #include "vemra_exception.h"
 
 using nlohmann::json;

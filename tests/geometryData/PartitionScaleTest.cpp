@@ -7,11 +7,11 @@
 #include <omp.h>
 
 #include "GroupFixtures.h"
-#include "support/Exceptions.h"
-#include "support/ScratchDirectory.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
+#include "support/Exceptions.h"
+#include "support/ScratchDirectory.h"
 #include "vemra_exception.h"
 
 using namespace groupFixtures;

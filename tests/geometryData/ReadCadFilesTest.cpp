@@ -2,9 +2,7 @@
 // into a model, alone and through the whole pipeline of a raw document.
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
@@ -17,23 +15,19 @@
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepBuilderAPI_MakeVertex.hxx>
-#include <BRepGProp.hxx>
-#include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <GProp_GProps.hxx>
-#include <IGESControl_Controller.hxx>
-#include <IGESControl_Writer.hxx>
 #include <STEPControl_Writer.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
-#include <TopoDS_Compound.hxx>
 #include <gp_Pnt.hxx>
 #include <nlohmann/json.hpp>
 
 #include "geometryData/GeometryData.h"
 #include "geometryData/TopoEntity.h"
+#include "support/CadFiles.h"
 #include "support/Exceptions.h"
+#include "support/Files.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
@@ -50,16 +44,6 @@ void writeStep(const TopoDS_Shape& shape, const fs::path& file)
     STEPControl_Writer writer;
     ASSERT_EQ(writer.Transfer(shape, STEPControl_AsIs), IFSelect_RetDone);
     ASSERT_EQ(writer.Write(file.string().c_str()), IFSelect_RetDone);
-}
-
-// Mode 1 writes B-Rep solids; mode 0 writes trimmed surfaces, which the reader refuses.
-void writeIges(const TopoDS_Shape& shape, const fs::path& file, int mode = 1)
-{
-    IGESControl_Controller::Init();
-    IGESControl_Writer writer("MM", mode);
-    ASSERT_TRUE(writer.AddShape(shape));
-    writer.ComputeModel();
-    ASSERT_TRUE(writer.Write(file.string().c_str()));
 }
 
 struct CadFile {
@@ -98,15 +82,13 @@ protected:
         }
     }
 
-    std::size_t filesIn(const fs::path& folder, const std::string& extension) const
+    // How many entries of the folder have the extension.
+    static std::size_t countWithExtension(const fs::path& folder, const std::string& extension)
     {
-        std::size_t count = 0;
-        if (fs::is_directory(folder)) {
-            for (const auto& item : fs::directory_iterator(folder)) {
-                count += item.path().extension() == extension ? 1 : 0;
-            }
-        }
-        return count;
+        const auto names = filesIn(folder);
+        return static_cast<std::size_t>(std::count_if(names.begin(), names.end(), [&](const std::string& name) {
+            return fs::path(name).extension() == extension;
+        }));
     }
 
     fs::path directory;
@@ -253,8 +235,8 @@ TEST_F(ReadCadFiles, RawDocumentBuildsEntitiesGroupsAndRelations)
             volumes.insert(std::round(volumeOf(shapes[name]) * 1e6) / 1e6);
         }
         EXPECT_EQ(volumes, test.volumes);
-        EXPECT_EQ(filesIn(directory / "geometry" / "raw", ".brep"), static_cast<std::size_t>(e + f + s + 1));
-        EXPECT_EQ(filesIn(directory / "vtk", ".vtk"), static_cast<std::size_t>(f + s));
+        EXPECT_EQ(countWithExtension(directory / "geometry" / "raw", ".brep"), static_cast<std::size_t>(e + f + s + 1));
+        EXPECT_EQ(countWithExtension(directory / "vtk", ".vtk"), static_cast<std::size_t>(f + s));
 
         // Relations: solids list their faces, faces their solids, edges nothing.
         const json& relations = result.at("relations");
@@ -324,7 +306,7 @@ TEST_F(ReadCadFiles, FilesContributeTheirHighestKindOfPiece)
         EXPECT_EQ(model.getDimension(), test.dimension);
         const Relations expected = test.dimension >= 2 ? relationsByScan(entities, test.dimension) : Relations();
         EXPECT_EQ(model.getRelations(), expected);
-        EXPECT_EQ(filesIn(directory / "geometry" / "raw", ".brep"), entities.size());
+        EXPECT_EQ(countWithExtension(directory / "geometry" / "raw", ".brep"), entities.size());
     }
 }
 
@@ -372,7 +354,7 @@ TEST_F(ReadCadFiles, SecondCallContinuesNamesAndIds)
     EXPECT_EQ(model.getRelations(), relationsByScan(entities, 3));
     EXPECT_EQ(model.getRelations().at("Solid_2").size(), 6u);
     EXPECT_EQ(model.getRelations().at("Face_7"), std::vector<std::string>{"Solid_2"});
-    EXPECT_EQ(filesIn(directory / "geometry" / "raw", ".brep"), 38u);
+    EXPECT_EQ(countWithExtension(directory / "geometry" / "raw", ".brep"), 38u);
 }
 
 // Every failure names the file and leaves the model as it was, even when an
@@ -435,9 +417,7 @@ TEST_F(ReadCadFiles, SameDocumentAndFilesWhateverTheThreadCount)
         const std::string document = model.toJson().dump();
         for (const auto& item : fs::recursive_directory_iterator(directory)) {
             if (item.is_regular_file() && item.path().filename() != "grid.step") {
-                std::ifstream stream(item.path(), std::ios::binary);
-                files[fs::relative(item.path(), directory).string()] =
-                    std::string(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+                files[fs::relative(item.path(), directory).string()] = contentOf(item.path());
             }
         }
         return std::make_pair(document, files);

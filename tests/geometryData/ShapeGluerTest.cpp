@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "geometryData/ShapeGluer.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
-#include "geometryData/ShapeGluer.h"
 
 namespace {
 

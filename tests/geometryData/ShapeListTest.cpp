@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -8,13 +9,13 @@
 #include <BRepCheck_Analyzer.hxx>
 #include <TopExp_Explorer.hxx>
 
+#include "geometryData/ShapeList.h"
+#include "geometryData/TopoEntity.h"
 #include "support/Environment.h"
 #include "support/Exceptions.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
-#include "geometryData/ShapeList.h"
-#include "geometryData/TopoEntity.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace {
@@ -31,6 +32,30 @@ std::vector<double> solidVolumes(const TopoDS_Shape& shape)
         volumes.push_back(volumeOf(explorer.Current()));
     }
     return volumes;
+}
+
+struct PiecesCase {
+    const char* what;
+    std::vector<TopoDS_Shape> input;
+    int solids, faces, edges;
+};
+
+// Runs the operation on a list of each case's input and counts the distinct
+// pieces of its result.
+void expectPieces(const std::vector<PiecesCase>& cases, const std::function<TopoDS_Shape(ShapeList&)>& operation)
+{
+    for (const PiecesCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ShapeList list;
+        for (const auto& shape : c.input) {
+            list.add(shape);
+        }
+        const TopoDS_Shape result = operation(list);
+        ASSERT_FALSE(result.IsNull());
+        EXPECT_EQ(countOf(result, TopAbs_SOLID), c.solids);
+        EXPECT_EQ(countOf(result, TopAbs_FACE), c.faces);
+        EXPECT_EQ(countOf(result, TopAbs_EDGE), c.edges);
+    }
 }
 
 } // namespace
@@ -115,13 +140,8 @@ TEST(ShapeList, CompoundsAndShellsTakePartInsteadOfBeingDropped)
 {
     const TopoDS_Shape boxA = boxAt(0, 0, 0);
     const TopoDS_Shape boxB = boxAt(1, 0, 0);
-    const TopoDS_Shape shellOfFarBox = TopExp_Explorer(boxAt(5, 0, 0), TopAbs_SHELL).Current();
-    struct Case {
-        const char* what;
-        std::vector<TopoDS_Shape> input;
-        int solids, faces, edges;
-    };
-    const Case cases[] = {
+    const TopoDS_Shape shellOfFarBox = firstOf(boxAt(5, 0, 0), TopAbs_SHELL);
+    const std::vector<PiecesCase> cases = {
         // One compound of two touching boxes beside a separate box: the boxes are
         // separate arguments, so their contact face is still made one.
         {"compound entity and a solid", {compoundOf(boxA, boxB), boxAt(0, 5, 0)}, 3, 17, 32},
@@ -129,18 +149,7 @@ TEST(ShapeList, CompoundsAndShellsTakePartInsteadOfBeingDropped)
         {"two compounds", {compoundOf(boxA), compoundOf(compoundOf(boxB))}, 2, 11, 20},
         {"a shell beside a solid", {boxA, shellOfFarBox}, 1, 12, 24},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ShapeList list;
-        for (const auto& shape : c.input) {
-            list.add(shape);
-        }
-        const TopoDS_Shape fused = list.fuse();
-        ASSERT_FALSE(fused.IsNull());
-        EXPECT_EQ(countOf(fused, TopAbs_SOLID), c.solids);
-        EXPECT_EQ(countOf(fused, TopAbs_FACE), c.faces);
-        EXPECT_EQ(countOf(fused, TopAbs_EDGE), c.edges);
-    }
+    expectPieces(cases, [](ShapeList& list) { return list.fuse(); });
 }
 
 TEST(ShapeList, SortByTypeOrdersPiecesAndOpensContainers)
@@ -184,30 +193,14 @@ TEST(ShapeList, OneShapeIsReturnedUnchangedAndNoneGivesNull)
 
 TEST(ShapeList, GlueKeepsOnlyTheMostComplexKind)
 {
-    struct Case {
-        const char* what;
-        std::vector<TopoDS_Shape> input;
-        int solids, faces, edges;
-    };
-    const Case cases[] = {
+    const std::vector<PiecesCase> cases = {
         {"two solids and a face", {boxAt(0, 0, 0), squareAt(0, 0, 7), boxAt(1, 0, 0)}, 2, 11, 20},
         // Two unit squares sharing the edge x=1: 7 edges; the separate edge takes no part.
         {"two faces and an edge", {squareAt(0, 0, 0), segment(gp_Pnt(0, 0, 3), gp_Pnt(1, 0, 3)), squareAt(1, 0, 0)},
          0, 2, 7},
         {"a compound of two solids and a face", {compoundOf(boxAt(0, 0, 0), boxAt(1, 0, 0)), squareAt(0, 0, 7)}, 2, 11, 20},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        ShapeList list;
-        for (const auto& shape : c.input) {
-            list.add(shape);
-        }
-        const TopoDS_Shape glued = list.glue();
-        ASSERT_FALSE(glued.IsNull());
-        EXPECT_EQ(countOf(glued, TopAbs_SOLID), c.solids);
-        EXPECT_EQ(countOf(glued, TopAbs_FACE), c.faces);
-        EXPECT_EQ(countOf(glued, TopAbs_EDGE), c.edges);
-    }
+    expectPieces(cases, [](ShapeList& list) { return list.glue(); });
 }
 
 TEST(ShapeList, AddBrepFile)

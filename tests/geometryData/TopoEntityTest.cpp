@@ -6,15 +6,14 @@
 #include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepBuilderAPI_MakeVertex.hxx>
-#include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_CompSolid.hxx>
 
+#include "geometryData/TopoEntity.h"
 #include "support/Exceptions.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
-#include "geometryData/TopoEntity.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace {

@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <iostream>
 #include <regex>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "misc/Timer.h"
 #include "support/CoutCapture.h"
 #include "support/LogCapture.h"
-#include "misc/Timer.h"
 
 namespace {
 

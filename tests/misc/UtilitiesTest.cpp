@@ -7,10 +7,10 @@
 #include <regex>
 #include <sstream>
 
+#include "misc/Utilities.h"
 #include "support/Environment.h"
 #include "support/Exceptions.h"
 #include "support/ScratchDirectory.h"
-#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace fs = std::filesystem;

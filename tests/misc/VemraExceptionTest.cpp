@@ -12,14 +12,14 @@
 #include <functional>
 #include <regex>
 #include <set>
-#include <sstream>
 
+#include "misc/DumpWriter.h"
+#include "misc/ParallelFor.h"
+#include "support/CoutCapture.h"
 #include "support/Environment.h"
 #include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/ScratchDirectory.h"
-#include "misc/DumpWriter.h"
-#include "misc/ParallelFor.h"
 #include "vemra_exception.h"
 
 namespace fs = std::filesystem;
@@ -215,17 +215,20 @@ TEST_F(ExceptionDump, CrashFilterAlwaysReturnsOne)
     crash.address = reinterpret_cast<const void*>(0x10);
     crash.threadId = 4242;
 
-    std::ostringstream printed;
-    auto* previous = std::cout.rdbuf(printed.rdbuf());
-    const long written = unhandled_exception_filter(&crash);
-    fs::remove_all(temp.path());
-    const long notWritten = unhandled_exception_filter(&crash);
-    std::cout.rdbuf(previous);
+    long written = 0;
+    long notWritten = 0;
+    std::string text;
+    {
+        const CoutCapture printed;
+        written = unhandled_exception_filter(&crash);
+        fs::remove_all(temp.path());
+        notWritten = unhandled_exception_filter(&crash);
+        text = printed.text();
+    }
 
     EXPECT_EQ(written, 1);
     EXPECT_EQ(notWritten, 1);
     std::smatch match;
-    const std::string text = printed.str();
     ASSERT_TRUE(std::regex_match(text, match, std::regex("Crash dump written to: (\\S+)\nCannot write dump\n"))) << text;
     EXPECT_EQ(fs::path(match[1].str()).parent_path(), fs::path(dumpDirectory));
 }

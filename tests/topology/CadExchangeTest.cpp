@@ -1,17 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <fstream>
 #include <functional>
-#include <iterator>
 
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <IGESControl_Controller.hxx>
-#include <IGESControl_Writer.hxx>
 #include <Interface_Static.hxx>
-#include <TopExp_Explorer.hxx>
 
+#include "support/CadFiles.h"
 #include "support/Exceptions.h"
 #include "support/Files.h"
 #include "support/ScratchDirectory.h"
@@ -21,17 +17,6 @@
 #include "vemra_exception.h"
 
 namespace {
-
-// Mode 1 writes B-Rep solids (entity 186), mode 0 trimmed surfaces only.
-void writeIges(const TopoDS_Shape& shape, const std::string& path, int mode)
-{
-    std::lock_guard<std::mutex> lock(cadTranslatorMutex());
-    IGESControl_Controller::Init();
-    IGESControl_Writer writer("MM", mode);
-    writer.AddShape(shape);
-    writer.ComputeModel();
-    ASSERT_TRUE(writer.Write(path.c_str()));
-}
 
 const char* const brepMessageTail = " is not of B-Rep format. \n Please make sure your IGES file contains Manifold "
                                     "Solids! \n Usually in CAD editors there is an option to save IGES with Manifold "

@@ -4,12 +4,11 @@
 
 #include <BRepBuilderAPI_Copy.hxx>
 #include <BRep_Tool.hxx>
-#include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Shell.hxx>
 
-#include "support/ShapeBuilders.h"
 #include "support/Exceptions.h"
+#include "support/ShapeBuilders.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 

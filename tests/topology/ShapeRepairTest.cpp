@@ -7,11 +7,10 @@
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
-#include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
-#include "support/LogCapture.h"
 #include "support/Exceptions.h"
+#include "support/LogCapture.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
 #include "topology/ShapeRepair.h"
