@@ -177,12 +177,7 @@ bool isSameShape(const TopoDS_Shape& a, const TopoDS_Shape& b)
 
 bool isShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
 {
-    for (const TopoDS_Shape& item : list) {
-        if (isSameShape(shape, item)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(list.begin(), list.end(), [&](const TopoDS_Shape& item) { return isSameShape(shape, item); });
 }
 
 bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b)
@@ -207,12 +202,7 @@ bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b)
 
 bool isBasicShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
 {
-    for (const TopoDS_Shape& item : list) {
-        if (isSameBasicShape(shape, item)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(list.begin(), list.end(), [&](const TopoDS_Shape& item) { return isSameBasicShape(shape, item); });
 }
 
 bool isSameSolid(TopoDS_Shape a, TopoDS_Shape b)
@@ -321,12 +311,7 @@ bool shapesOverlap(const TopoDS_Shape& a, const TopoDS_Shape& b)
 
 bool overlapsShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
 {
-    for (const TopoDS_Shape& item : list) {
-        if (shapesOverlap(shape, item)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(list.begin(), list.end(), [&](const TopoDS_Shape& item) { return shapesOverlap(shape, item); });
 }
 
 bool shapesShareSolid(TopoDS_Shape a, TopoDS_Shape b)
