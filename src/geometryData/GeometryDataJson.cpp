@@ -302,12 +302,10 @@ nlohmann::json GeometryData::toJson()
         statistics = haveBox ? statistics.merge(record) : record;
         haveBox = true;
     };
-    if (!entities.empty()) {
-        unite(entities.front());
-    }
-    for (const auto& entity : entities) {
-        if (static_cast<int>(entity->getDimensionType()) == dimension) {
-            unite(entity);
+    // The first entity seeds the box whatever its dimension, once.
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        if (i == 0 || static_cast<int>(entities[i]->getDimensionType()) == dimension) {
+            unite(entities[i]);
         }
     }
     document["statistics"] = statistics.toJson();
@@ -328,9 +326,6 @@ nlohmann::json GeometryData::toJson()
     std::error_code ignored;
     std::filesystem::remove(partitionFile, ignored);
     partition.writeBrep(workingDirectory);
-    if (!fileExists(partitionFile)) {
-        throw vemra_exception("Could not write file " + partitionFile);
-    }
     document["partitionShape"] = partition.toJson();
 
     if (!meshFile.empty()) {
