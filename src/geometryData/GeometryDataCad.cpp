@@ -16,6 +16,7 @@
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "misc/Utilities.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapeRepair.h"
 #include "vemra_exception.h"
@@ -240,6 +241,6 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
         exportRawGeometry();
         clock.lap(lastTimes.brepExport);
     } catch (const Standard_Failure& failure) {
-        throw vemra_exception(std::string("readCADfiles: CAD kernel failure: ") + failure.GetMessageString());
+        throw kernelFailure("readCADfiles", failure);
     }
 }

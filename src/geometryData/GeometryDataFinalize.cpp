@@ -12,6 +12,7 @@
 #include "geometryData/DomainGroup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -67,11 +68,6 @@ template <typename GroupList> std::set<std::string> memberNames(const GroupList&
         }
     }
     return names;
-}
-
-vemra_exception kernelFailure(const std::string& step, const Standard_Failure& failure)
-{
-    return vemra_exception(step + ": CAD kernel failure: " + failure.GetMessageString());
 }
 
 } // namespace

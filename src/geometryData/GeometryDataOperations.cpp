@@ -12,15 +12,11 @@
 #include "geometryData/DomainGroup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
 namespace {
-
-vemra_exception kernelFailure(const std::string& operation, const Standard_Failure& failure)
-{
-    return vemra_exception(operation + ": CAD kernel failure: " + failure.GetMessageString());
-}
 
 // Relates every piece of the higher kind with the pieces of the lower kind
 // that bound it, each occurrence in the exploration counted.

@@ -9,7 +9,8 @@
 
 #include "vemra_exception.h"
 
-// Helpers shared by the shape algorithm sources (not part of the interface).
+// Kernel-failure helpers shared by the system's sources (not part of the
+// shape algorithm interface).
 
 // Raises "<function>: null shape" for a null shape.
 inline void requireShape(const TopoDS_Shape& shape, const char* function)
@@ -37,4 +38,10 @@ auto guardKernel(const char* function, Body&& body) -> decltype(body())
     } catch (const Standard_Failure& failure) {
         throw vemra_exception(std::string(function) + ": " + kernelFailureText(failure));
     }
+}
+
+// A kernel failure during one of the model's steps: "<step>: CAD kernel failure: <message>".
+inline vemra_exception kernelFailure(const std::string& step, const Standard_Failure& failure)
+{
+    return vemra_exception(step + ": CAD kernel failure: " + failure.GetMessageString());
 }
