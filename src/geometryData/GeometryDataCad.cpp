@@ -13,6 +13,7 @@
 #include <TopTools_IndexedMapOfShape.hxx>
 
 #include "geometryData/CadReadTimes.h"
+#include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "misc/Utilities.h"
@@ -132,44 +133,6 @@ int countEntitiesOfDimension(const std::vector<std::shared_ptr<TopoEntity>>& ent
     }));
 }
 
-// Relates every shape of the upper map to the lower shapes met when exploring
-// it, each occurrence in turn, and the lower shapes back; an indexed map finds
-// each occurrence (IsSame: orientation ignored) without comparing all pairs.
-void relateByExploration(std::map<std::string, std::vector<std::string>>& relations,
-                         const TopTools_IndexedMapOfShape& upper, const std::vector<std::string>& upperNames,
-                         const TopTools_IndexedMapOfShape& lower, const std::vector<std::string>& lowerNames,
-                         TopAbs_ShapeEnum lowerType)
-{
-    for (const std::string& name : lowerNames) {
-        relations[name].clear();
-    }
-    for (const std::string& name : upperNames) {
-        relations[name].clear();
-    }
-    for (int i = 1; i <= upper.Extent(); ++i) {
-        std::vector<std::string>& upperList = relations[upperNames[static_cast<std::size_t>(i - 1)]];
-        for (TopExp_Explorer explorer(upper(i), lowerType); explorer.More(); explorer.Next()) {
-            const int j = lower.FindIndex(explorer.Current());
-            if (j == 0) {
-                continue;
-            }
-            const std::string& lowerName = lowerNames[static_cast<std::size_t>(j - 1)];
-            upperList.push_back(lowerName);
-            relations[lowerName].push_back(upperNames[static_cast<std::size_t>(i - 1)]);
-        }
-    }
-}
-
-std::vector<std::string> numberedNames(const std::string& prefix, int first, int count)
-{
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        names.push_back(prefix + std::to_string(first + i));
-    }
-    return names;
-}
-
 } // namespace
 
 CadReadTimes lastCadReadTimes()
@@ -201,40 +164,19 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
         TopoDS_Shape fused = pieces.fuse();
         clock.lap(lastTimes.fuse);
 
-        TopTools_IndexedMapOfShape edges;
-        TopTools_IndexedMapOfShape faces;
-        TopTools_IndexedMapOfShape solids;
-        TopExp::MapShapes(fused, TopAbs_EDGE, edges);
-        TopExp::MapShapes(fused, TopAbs_FACE, faces);
-        TopExp::MapShapes(fused, TopAbs_SOLID, solids);
-
         // A later call goes on after the entities already present, so that no
         // name (and so no BREP file or relation) is used twice.
-        const std::vector<std::string> edgeNames =
-            numberedNames("Edge_", countEntitiesOfDimension(entities, edgeDimension) + 1, edges.Extent());
-        const std::vector<std::string> faceNames =
-            numberedNames("Face_", countEntitiesOfDimension(entities, faceDimension) + 1, faces.Extent());
-        const std::vector<std::string> solidNames =
-            numberedNames("Solid_", countEntitiesOfDimension(entities, solidDimension) + 1, solids.Extent());
-
+        const PartitionPieces parts(fused, countEntitiesOfDimension(entities, edgeDimension),
+                                    countEntitiesOfDimension(entities, faceDimension),
+                                    countEntitiesOfDimension(entities, solidDimension));
         partitionShape = fused;
-        int id = nextEntityId();
-        const auto addAll = [&](const TopTools_IndexedMapOfShape& map, const std::vector<std::string>& names,
-                                int kind) {
-            for (int i = 1; i <= map.Extent(); ++i) {
-                addEntity(std::make_shared<TopoEntity>(map(i), names[static_cast<std::size_t>(i - 1)], id++));
-                dimension = kind;
-            }
-        };
-        addAll(edges, edgeNames, edgeDimension);
-        addAll(faces, faceNames, faceDimension);
-        addAll(solids, solidNames, solidDimension);
-
-        if (dimension == faceDimension) {
-            relateByExploration(relations, faces, faceNames, edges, edgeNames, TopAbs_EDGE);
-        } else if (dimension == solidDimension) {
-            relateByExploration(relations, solids, solidNames, faces, faceNames, TopAbs_FACE);
+        for (const auto& entity : parts.makeEntities(nextEntityId())) {
+            addEntity(entity);
         }
+        if (!parts.empty()) {
+            dimension = parts.dimension();
+        }
+        parts.relate(relations, dimension);
         geometryChanged = true;
         clock.lap(lastTimes.entitiesAndRelations);
 

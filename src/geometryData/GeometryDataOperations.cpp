@@ -4,93 +4,38 @@
 #include <sstream>
 
 #include <Standard_Failure.hxx>
-#include <TopExp.hxx>
-#include <TopExp_Explorer.hxx>
-#include <TopTools_IndexedMapOfShape.hxx>
 
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
+#include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
-namespace {
-
-// Relates every piece of the higher kind with the pieces of the lower kind
-// that bound it, each occurrence in the exploration counted.
-void relatePieces(std::map<std::string, std::vector<std::string>>& relations, const TopTools_IndexedMapOfShape& upper,
-                  const std::string& upperPrefix, const TopTools_IndexedMapOfShape& lower,
-                  const std::string& lowerPrefix, TopAbs_ShapeEnum lowerType)
-{
-    for (int j = 1; j <= lower.Extent(); ++j) {
-        relations[lowerPrefix + std::to_string(j)].clear();
-    }
-    for (int i = 1; i <= upper.Extent(); ++i) {
-        const std::string upperName = upperPrefix + std::to_string(i);
-        auto& upperList = relations[upperName];
-        upperList.clear();
-        for (TopExp_Explorer explorer(upper(i), lowerType); explorer.More(); explorer.Next()) {
-            // The indexed map finds the piece that IsSame as the occurrence.
-            const int j = lower.FindIndex(explorer.Current());
-            if (j > 0) {
-                const std::string lowerName = lowerPrefix + std::to_string(j);
-                upperList.push_back(lowerName);
-                relations[lowerName].push_back(upperName);
-            }
-        }
-    }
-}
-
-} // namespace
-
 void GeometryData::partition()
 {
     TopoDS_Shape fused;
-    TopTools_IndexedMapOfShape edges;
-    TopTools_IndexedMapOfShape faces;
-    TopTools_IndexedMapOfShape solids;
     try {
         fused = ShapeList(entities).fuse();
-        if (!fused.IsNull()) {
-            TopExp::MapShapes(fused, TopAbs_EDGE, edges);
-            TopExp::MapShapes(fused, TopAbs_FACE, faces);
-            TopExp::MapShapes(fused, TopAbs_SOLID, solids);
-        }
     } catch (const Standard_Failure& failure) {
         throw kernelFailure("Partition", failure);
     }
+    const PartitionPieces pieces(fused);
     // An empty fuse would silently wipe the model.
-    if (edges.IsEmpty() && faces.IsEmpty() && solids.IsEmpty()) {
+    if (pieces.empty()) {
         throw vemra_exception("Partition failed: the fuse of the entities produced no shape.");
     }
 
-    std::vector<std::shared_ptr<TopoEntity>> pieces;
-    const int edgeCount = edges.Extent();
-    const int faceCount = faces.Extent();
-    for (int i = 1; i <= edgeCount; ++i) {
-        pieces.push_back(std::make_shared<TopoEntity>(edges(i), "Edge_" + std::to_string(i), i));
-    }
-    for (int i = 1; i <= faceCount; ++i) {
-        pieces.push_back(std::make_shared<TopoEntity>(faces(i), "Face_" + std::to_string(i), edgeCount + i));
-    }
-    for (int i = 1; i <= solids.Extent(); ++i) {
-        pieces.push_back(
-            std::make_shared<TopoEntity>(solids(i), "Solid_" + std::to_string(i), edgeCount + faceCount + i));
-    }
     entities.clear();
-    for (const auto& piece : pieces) {
+    for (const auto& piece : pieces.makeEntities(1)) {
         addEntity(piece);
     }
 
     // Entries under the old names would describe entities that are gone.
     relations.clear();
-    if (dimension == 2) {
-        relatePieces(relations, faces, "Face_", edges, "Edge_", TopAbs_EDGE);
-    } else {
-        relatePieces(relations, solids, "Solid_", faces, "Face_", TopAbs_FACE);
-    }
+    pieces.relate(relations, dimension == 2 ? 2 : 3);
     geometryChanged = true;
     exportRawGeometry();
 }
