@@ -81,6 +81,10 @@ public:
     void computePartitionShape();
     void readCADfiles(std::vector<std::string> fileNames);
     void addAir(double padding, std::vector<std::string> terminals);
+    // Group merging: the named groups become one "Merged_" group that
+    // remembers them; unmerging restores them.
+    void mergeGroups(std::vector<std::string> names, std::string label);
+    void unmergeGroups(std::vector<std::string> names);
 
 private:
     std::string workingDirectory;

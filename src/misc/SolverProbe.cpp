@@ -1,0 +1,66 @@
+#include "misc/SolverProbe.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "vemra_exception.h"
+
+namespace {
+
+struct PipeCloser {
+    void operator()(FILE* pipe) const noexcept { ::pclose(pipe); }
+};
+using Pipe = std::unique_ptr<FILE, PipeCloser>;
+
+bool namesCores(const std::string& line) { return line.find("Core") != std::string::npos; }
+
+} // namespace
+
+void printGetDpCpuInfo()
+{
+    // The BLAS library reports its cores only when asked; the solver inherits the setting.
+    if (::setenv("OPENBLAS_VERBOSE", "2", 1) != 0) {
+        throw vemra_exception("SetEnvironmentVariable failed (" + std::to_string(errno) + ")\n");
+    }
+    std::cout << "Opening pipe" << std::endl;
+
+    const Pipe pipe(::popen("getdp -version 2>&1", "r"));
+    if (!pipe) {
+        throw vemra_exception("Error: Failed to Open GetDP pipe.\n");
+    }
+    // Lines are filtered whole: a long line arrives in several pieces, and
+    // the word may straddle two of them.
+    std::string info;
+    std::string line;
+    char buffer[128];
+    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
+        line += buffer;
+        if (!line.empty() && line.back() == '\n') {
+            if (namesCores(line)) {
+                info += line;
+            }
+            line.clear();
+        }
+    }
+    if (!std::feof(pipe.get())) {
+        throw vemra_exception("Error: Failed to Read GetDP pipe to the end.\n");
+    }
+    // A last line without its line feed is a line all the same.
+    if (namesCores(line)) {
+        info += line + '\n';
+    }
+
+    for (auto& character : info) {
+        if (character == '\n') {
+            character = ' ';
+        }
+    }
+    if (info.empty()) {
+        info = "<no-info>";
+    }
+    std::cout << "GetDP CPU info : [ " << info << "]" << std::endl;
+}

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <yaml-cpp/yaml.h>
+
+#include "misc/YamlReader.h"
+#include "support/Exceptions.h"
+#include "support/Files.h"
+#include "support/ScratchDirectory.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The node in one line: "{key: value, ...}" for maps in file order, "~" for null.
+std::string flow(const YAML::Node& node)
+{
+    if (node.IsNull()) {
+        return "~";
+    }
+    if (!node.IsMap()) {
+        return node.as<std::string>();
+    }
+    std::string text;
+    for (const auto& member : node) {
+        text += (text.empty() ? "" : ", ") + member.first.as<std::string>() + ": " + flow(member.second);
+    }
+    return "{" + text + "}";
+}
+
+TEST(ReadYaml, FirstLineIsSkippedOnlyWhenItStartsTheDocument)
+{
+    struct Case {
+        std::string what;
+        std::string text;
+        std::string parsed;
+    };
+    const std::vector<Case> cases = {
+        {"marker alone", "---\nsolver: getdp\ncores: 4\n", "{solver: getdp, cores: 4}"},
+        {"marker and comment", "--- # case file\nsolver: getdp\n", "{solver: getdp}"},
+        {"marker and blanks, DOS line ends", "---  \r\nsolver: getdp\r\n", "{solver: getdp}"},
+        // A key that would be lost if the line were skipped.
+        {"dashes inside a value", "title: a---b\nsolver: getdp\n", "{title: a---b, solver: getdp}"},
+        {"marker followed by content", "--- {solver: getdp}\n", "{solver: getdp}"},
+        {"no marker", "solver: getdp\ncores: 4\n", "{solver: getdp, cores: 4}"},
+        {"marker without a line feed", "---", "~"},
+        {"empty file", "", "~"},
+    };
+    ScratchDirectory directory;
+    const fs::path file = fs::path(directory.path()) / "case.yaml";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeText(file, c.text);
+        EXPECT_EQ(flow(readYaml(file.string())), c.parsed);
+    }
+}
+
+TEST(ReadYaml, FilesThatCannotBeOpenedOrParsed)
+{
+    ScratchDirectory directory;
+    for (const std::string path : {directory.path() + "/missing dir/../no such.yaml", directory.path(),
+                                   std::string()}) {
+        SCOPED_TRACE(path);
+        expectMessage([&] { readYaml(path); }, "Could not open file: " + path);
+    }
+
+    const fs::path broken = fs::path(directory.path()) / "broken.yaml";
+    writeText(broken, "---\nsolver: [getdp, \n");
+    EXPECT_THROW(readYaml(broken.string()), YAML::ParserException);
+}
+
+} // namespace
