@@ -188,6 +188,12 @@ TEST(GroupMerge, Scenarios)
          {"A#3/Inlet/port [West] <> {L}", "B#7/Outlet/ [East] <> {R}", "C#2/Contact/ [Mid] <> {L,R}"},
          {"L#5/Copper/ [Left] <> {A,C}", "R#9/Iron/ [Right] <> {B,C}"}},
         {"an unknown name", none(), unmerge({"Nope"}), "", initialBoundaries, initialDomains},
+        // The domain is the group found, but the boundaries are the list changed.
+        {"a name borne by a boundary and a domain", [](GeometryData& model) { model.getDomain("R")->setName("T"); },
+         unmerge({"T"}), "",
+         {"A#3/Inlet/port [West] <> {L}", "B#7/Outlet/ [East] <> {T}", "C#2/Contact/ [Mid] <> {L,T}",
+          "T#4/Lid/ [Top] <> {L}"},
+         {"L#5/Copper/ [Left] <> {A,C,T}", "T#9/Iron/ [Right] <> {B,C}"}},
         {"a merged group merged again", merge({"B", "A"}, "Walls"), merge({"C", "Merged_A"}, "All"), "",
          {"Merged_Merged_A#11/All/ [East,Mid,West] <Merged_A,C> {L,R}", "T#4/Lid/ [Top] <> {L}"},
          {"L#5/Copper/ [Left] <> {Merged_Merged_A,T}", "R#9/Iron/ [Right] <> {Merged_Merged_A}"}},
