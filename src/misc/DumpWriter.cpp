@@ -449,7 +449,7 @@ void prepare_crash_dump() noexcept
         const std::string directory = narrowDumpDirectory();
         FixedText text(crashSetup.directory, sizeof crashSetup.directory);
         text.add(directory.c_str());
-        if (!text.fits() || directory.find('\0') != std::string::npos) {
+        if (!text.fits()) {
             crashSetup.directory[0] = '\0';
         }
         const std::string executable = executablePath();

@@ -63,6 +63,9 @@ void handleFatalSignal(int number, siginfo_t*, void*)
             ::pause();
         }
     }
+    // A dump that cannot finish (the fault may have left a lock of the C
+    // library held) must not hold the run for ever: the alarm ends it.
+    ::alarm(30);
     const char* name = "fatal signal";
     const char* meaning = "unknown";
     for (const FatalSignal& signal : fatalSignals) {
