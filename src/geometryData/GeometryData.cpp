@@ -5,6 +5,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/TopoEntity.h"
+#include "misc/CurrentStage.h"
 
 GeometryData::GeometryData() = default;
 
@@ -13,17 +14,22 @@ GeometryData::GeometryData(std::string workingDirectory) : workingDirectory(std:
 GeometryData::GeometryData(nlohmann::json rawDocument, std::string workingDirectory)
     : workingDirectory(std::move(workingDirectory))
 {
+    setCurrentStage("reading the operations");
     parseOperations(rawDocument);
     if (!cadReaders.empty()) {
+        setCurrentStage("reading the CAD files");
         for (auto reader : cadReaders) {
             reader();
         }
     } else {
+        setCurrentStage("reading the entities and groups");
         readGeometryJson(rawDocument);
     }
+    setCurrentStage("running the operations");
     for (auto operation : operations) {
         operation();
     }
+    setCurrentStage("finalising the model");
     finalize();
 }
 

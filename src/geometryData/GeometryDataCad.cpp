@@ -16,6 +16,7 @@
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
@@ -145,6 +146,9 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
     lastTimes = CadReadTimes();
     if (fileNames.empty()) {
         throw vemra_exception("readCADfiles: the list of CAD file names is empty");
+    }
+    for (const std::string& given : fileNames) {
+        checkNoNul(given, "CAD file name", "");
     }
     try {
         PhaseClock clock;

@@ -5,6 +5,7 @@
 #include "geometryData/NamedLookup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "misc/JsonLimits.h"
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
 #include "topology/ShapeAlgorithms.h"
@@ -12,7 +13,7 @@
 
 int GeometryData::nextEntityId() const
 {
-    return highestId(entities) + 1;
+    return idAfter(highestId(entities), "a new entity");
 }
 
 std::shared_ptr<TopoEntity> GeometryData::getEntity(std::string name) const

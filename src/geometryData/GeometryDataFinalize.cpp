@@ -10,8 +10,10 @@
 
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
+#include "geometryData/NamedLookup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "misc/JsonLimits.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
@@ -100,8 +102,9 @@ void GeometryData::finalize()
         partitionShape = ShapeList(entities).fuse();
     }
 
-    // Each new group takes the next id above every id in use, boundaries first.
-    int groupId = nextGroupId();
+    // Each new group takes the next id above every id in use, boundaries
+    // first; the ids run out only when a group needs one.
+    int groupId = highestId(domains, highestId(boundaries));
     const auto grouped = memberNames(boundaries);
     for (const auto& entity : entities) {
         const int entityDimension = entity->getDimensionType();
@@ -112,7 +115,7 @@ void GeometryData::finalize()
         auto boundary = std::make_shared<BoundaryGroup>();
         boundary->setName(entity->getName());
         boundary->setLabel(entity->getName());
-        boundary->setId(groupId++);
+        boundary->setId(groupId = idAfter(groupId, "group " + entity->getName()));
         const bool fromPreprocessor = groupMode == groupsFromPreprocessor;
         boundary->setRole(fromPreprocessor ? "indefinite" : "");
         boundary->setIndefinite(fromPreprocessor);
@@ -130,7 +133,7 @@ void GeometryData::finalize()
         domain->setName(entity->getName());
         domain->setLabel(entity->getName());
         domain->setRole("");
-        domain->setId(groupId++);
+        domain->setId(groupId = idAfter(groupId, "group " + entity->getName()));
         domain->addEntity(entity);
         domain->buildShape();
         domains.push_back(domain);

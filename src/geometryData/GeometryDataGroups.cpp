@@ -5,11 +5,12 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/NamedLookup.h"
+#include "misc/JsonLimits.h"
 
 int GeometryData::nextGroupId() const
 {
     // Domains and boundaries draw their ids from one sequence.
-    return highestId(domains, highestId(boundaries)) + 1;
+    return idAfter(highestId(domains, highestId(boundaries)), "a new group");
 }
 
 std::shared_ptr<DomainGroup> GeometryData::getDomain(std::string name) const

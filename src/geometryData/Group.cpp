@@ -8,6 +8,7 @@
 
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "misc/JsonLimits.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapePreview.h"
 #include "vemra_exception.h"
@@ -20,7 +21,7 @@ Group::Group(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allE
     // The name becomes the preview's file name.
     checkEntityName(name);
     label = entry.contains("label") ? entry.at("label").get<std::string>() : name;
-    id = entry.contains("id") ? entry.at("id").get<int>() : 0;
+    id = readId(entry, "group " + name);
     auto wanted = entry.at("entities").get<std::vector<std::string>>();
 
     if (entry.contains("mergedFrom") && !entry.at("mergedFrom").is_null()) {

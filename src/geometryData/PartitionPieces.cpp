@@ -4,6 +4,7 @@
 #include <TopExp_Explorer.hxx>
 
 #include "geometryData/TopoEntity.h"
+#include "misc/JsonLimits.h"
 
 namespace {
 
@@ -72,10 +73,15 @@ int PartitionPieces::dimension() const
 std::vector<std::shared_ptr<TopoEntity>> PartitionPieces::makeEntities(int firstId) const
 {
     std::vector<std::shared_ptr<TopoEntity>> made;
+    // Counted on only when another piece needs an id: firstId may be the largest int.
     int id = firstId;
     const auto addAll = [&](const TopTools_IndexedMapOfShape& map, const std::vector<std::string>& names) {
         for (int i = 1; i <= map.Extent(); ++i) {
-            made.push_back(std::make_shared<TopoEntity>(map(i), names[static_cast<std::size_t>(i - 1)], id++));
+            const std::string& name = names[static_cast<std::size_t>(i - 1)];
+            if (!made.empty()) {
+                id = idAfter(id, "entity " + name);
+            }
+            made.push_back(std::make_shared<TopoEntity>(map(i), name, id));
         }
     };
     addAll(edges, edgeNames);

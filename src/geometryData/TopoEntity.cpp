@@ -7,6 +7,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopTools_ListOfShape.hxx>
 
+#include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
@@ -123,11 +124,12 @@ TopoEntity::TopoEntity(nlohmann::json entry, std::string workingDirectory)
     name = entry.at("name").get<std::string>();
     // The name becomes the entity's BREP file name.
     checkEntityName(name);
-    id = entry.contains("id") ? entry.at("id").get<int>() : 0;
+    id = readId(entry, "entity " + name);
     const std::string relativePath = entry.at("path").get<std::string>();
     if (relativePath.empty()) {
         throw vemra_exception("No shape path specified for entity " + name);
     }
+    checkNoNul(relativePath, "path", "entity " + name);
     const std::string file = workingDirectory + "/" + relativePath;
     if (!fileExists(file)) {
         throw vemra_exception("Brep file." + file + "does not exist");

@@ -18,10 +18,14 @@
 
 namespace {
 
-// The one piece of process-wide state of the system's own code.
+// The counter is shared by every dump, also those written from a signal
+// handler: a lock-free atomic is safe there.
 std::atomic<int> dumpCounter{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the dump counter is read from signal handlers");
 
 constexpr int maxFrames = 128;
+// One try per digit of the counter.
+constexpr int dumpNameAttempts = 10;
 
 int nextDumpDigit()
 {
@@ -93,7 +97,8 @@ bool copyFile(int fd, const char* source)
 {
     const int in = ::open(source, O_RDONLY | O_CLOEXEC);
     if (in < 0) {
-        return writeText(fd, "(unavailable)\n");
+        static const char unavailable[] = "(unavailable)\n";
+        return writeAll(fd, unavailable, sizeof unavailable - 1);
     }
     char buffer[8192];
     bool ok = true;
@@ -183,6 +188,154 @@ void appendUtf8(std::string& out, char32_t code)
     }
 }
 
+// What a dump written from a signal handler needs, fixed beforehand: the
+// handler may neither allocate nor read the time zone.
+struct CrashDumpSetup {
+    char directory[4096] = "";  // with its trailing "/"; empty: no dump
+    char executable[4096] = "(unknown)";
+    long utcOffset = 0;         // local time minus UTC, in seconds
+};
+CrashDumpSetup crashSetup;
+
+// Text built in a fixed buffer without allocating; too long a text is marked
+// as such rather than cut silently.
+class FixedText {
+public:
+    FixedText(char* buffer, std::size_t capacity) : buffer(buffer), capacity(capacity) { terminate(); }
+
+    FixedText& add(const char* text)
+    {
+        while (*text != '\0') {
+            put(*text++);
+        }
+        return *this;
+    }
+
+    FixedText& addNumber(unsigned long long value, unsigned base = 10, int width = 1)
+    {
+        char digits[32];
+        int count = 0;
+        do {
+            digits[count++] = "0123456789abcdef"[value % base];
+            value /= base;
+        } while (value != 0 && count < 32);
+        for (int i = count; i < width; ++i) {
+            put('0');
+        }
+        while (count > 0) {
+            put(digits[--count]);
+        }
+        return *this;
+    }
+
+    FixedText& addSigned(long long value)
+    {
+        if (value < 0) {
+            put('-');
+            return addNumber(0ULL - static_cast<unsigned long long>(value));
+        }
+        return addNumber(static_cast<unsigned long long>(value));
+    }
+
+    bool fits() const { return !overflow; }
+    const char* text() const { return buffer; }
+    std::size_t size() const { return length; }
+
+private:
+    void put(char c)
+    {
+        if (length + 1 < capacity) {
+            buffer[length++] = c;
+            terminate();
+        } else {
+            overflow = true;
+        }
+    }
+    void terminate() { buffer[length < capacity ? length : capacity - 1] = '\0'; }
+
+    char* buffer;
+    std::size_t capacity;
+    std::size_t length = 0;
+    bool overflow = false;
+};
+
+struct CivilTime {
+    long long year;
+    unsigned month, day, hour, minute, second;
+};
+
+// Seconds since the epoch as a calendar date, by arithmetic only (the days
+// to civil date conversion of the proleptic Gregorian calendar).
+CivilTime civilTime(long long seconds)
+{
+    long long days = seconds / 86400;
+    long long rest = seconds % 86400;
+    if (rest < 0) {
+        rest += 86400;
+        --days;
+    }
+    days += 719468;
+    const long long era = (days >= 0 ? days : days - 146096) / 146097;
+    const auto dayOfEra = static_cast<unsigned>(days - era * 146097);
+    const unsigned yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const unsigned dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const unsigned shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const unsigned day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const unsigned month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    const long long year = static_cast<long long>(yearOfEra) + era * 400 + (month <= 2 ? 1 : 0);
+    return {year,
+            month,
+            day,
+            static_cast<unsigned>(rest / 3600),
+            static_cast<unsigned>(rest / 60 % 60),
+            static_cast<unsigned>(rest % 60)};
+}
+
+// prepareDumpDirectory without allocating.
+bool prepareCrashDumpDirectory()
+{
+    char directory[sizeof crashSetup.directory];
+    FixedText text(directory, sizeof directory);
+    text.add(crashSetup.directory);
+    std::size_t length = text.size();
+    while (length > 1 && directory[length - 1] == '/') {
+        directory[--length] = '\0';
+    }
+    if (::mkdir(directory, 0700) != 0 && errno != EEXIST) {
+        return false;
+    }
+    struct stat status {};
+    if (::lstat(directory, &status) != 0) {
+        return false;
+    }
+    return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
+}
+
+bool writeCrashDumpBody(int fd, const char* exception, const CivilTime& local)
+{
+    char header[16384];
+    FixedText text(header, sizeof header);
+    const long offset = crashSetup.utcOffset;
+    const unsigned long offsetMinutes = static_cast<unsigned long>(offset < 0 ? -offset : offset) / 60;
+    text.add("vemra process dump 1\nexception: ").add(exception).add("\ntime: ");
+    text.addSigned(local.year).add("-").addNumber(local.month, 10, 2).add("-").addNumber(local.day, 10, 2);
+    text.add(" ").addNumber(local.hour, 10, 2).add(":").addNumber(local.minute, 10, 2).add(":");
+    text.addNumber(local.second, 10, 2).add(offset < 0 ? " -" : " +").addNumber(offsetMinutes / 60, 10, 2);
+    text.addNumber(offsetMinutes % 60, 10, 2);
+    text.add("\npid: ").addSigned(::getpid()).add("\nthread: ").addSigned(::gettid());
+    text.add("\nexecutable: ").add(crashSetup.executable).add("\nbacktrace:\n");
+    if (!writeAll(fd, text.text(), text.size())) {
+        return false;
+    }
+    void* frames[maxFrames];
+    const int count = ::backtrace(frames, maxFrames);
+    if (count > 0) {
+        ::backtrace_symbols_fd(frames, count, fd);
+    }
+    static const char maps[] = "maps:\n";
+    return writeAll(fd, maps, sizeof maps - 1) && copyFile(fd, "/proc/self/maps");
+}
+
 } // namespace
 
 std::string toUtf8(const std::wstring& text)
@@ -258,11 +411,22 @@ std::wstring write_dump_report(const std::string& exception, const std::vector<v
     try {
         const std::string directory = narrowDumpDirectory();
         // The counter advances on every attempt, also when no dump results.
-        const std::string path = directory + narrowDumpFileName() + ".dmp";
+        std::string path = directory + narrowDumpFileName() + ".dmp";
         if (!prepareDumpDirectory(directory)) {
             return {};
         }
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        // Created, never reused: a name taken by another failure of the same
+        // second (in this process or another) moves on to the next digit.
+        int fd = -1;
+        for (int attempt = 0; attempt < dumpNameAttempts; ++attempt) {
+            if (attempt > 0) {
+                path = directory + narrowDumpFileName() + ".dmp";
+            }
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd >= 0 || errno != EEXIST) {
+                break;
+            }
+        }
         if (fd < 0) {
             return {};
         }
@@ -276,6 +440,64 @@ std::wstring write_dump_report(const std::string& exception, const std::vector<v
         return fromUtf8(path);
     } catch (...) {
         return {};
+    }
+}
+
+void prepare_crash_dump() noexcept
+{
+    try {
+        const std::string directory = narrowDumpDirectory();
+        FixedText text(crashSetup.directory, sizeof crashSetup.directory);
+        text.add(directory.c_str());
+        if (!text.fits()) {
+            crashSetup.directory[0] = '\0';
+        }
+        const std::string executable = executablePath();
+        FixedText(crashSetup.executable, sizeof crashSetup.executable).add(executable.c_str());
+        const std::time_t now = std::time(nullptr);
+        std::tm local {};
+        crashSetup.utcOffset = localtime_r(&now, &local) != nullptr ? local.tm_gmtoff : 0;
+        // The first call loads the unwinder, which allocates: never in a handler.
+        void* frame[1];
+        ::backtrace(frame, 1);
+    } catch (...) {
+        crashSetup.directory[0] = '\0';
+    }
+}
+
+void write_crash_dump(const char* exception, char* path, std::size_t pathSize) noexcept
+{
+    if (pathSize == 0) {
+        return;
+    }
+    path[0] = '\0';
+    if (crashSetup.directory[0] == '\0' || !prepareCrashDumpDirectory()) {
+        return;
+    }
+    const CivilTime local = civilTime(static_cast<long long>(std::time(nullptr)) + crashSetup.utcOffset);
+    int fd = -1;
+    for (int attempt = 0; attempt < dumpNameAttempts; ++attempt) {
+        FixedText name(path, pathSize);
+        name.add(crashSetup.directory).addSigned(local.year).add("-").addNumber(local.month, 10, 2).add("-");
+        name.addNumber(local.day, 10, 2).add("-").addNumber(local.hour, 10, 2).addNumber(local.minute, 10, 2);
+        name.addNumber(local.second, 10, 2).add("-").addNumber(static_cast<unsigned>(nextDumpDigit())).add(".dmp");
+        if (!name.fits()) {
+            break;
+        }
+        fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        path[0] = '\0';
+        return;
+    }
+    bool ok = writeCrashDumpBody(fd, exception, local);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(path);
+        path[0] = '\0';
     }
 }
 

@@ -11,6 +11,9 @@
 #include <Standard_Type.hxx>
 
 #include "geometryData/GeometryData.h"
+#include "misc/CurrentStage.h"
+#include "misc/FatalSignals.h"
+#include "misc/JsonLimits.h"
 #include "misc/Timer.h"
 
 namespace fs = std::filesystem;
@@ -27,7 +30,7 @@ nlohmann::json parseFile(const std::string& path)
 {
     // An unopened stream shows as the parser's error for empty input.
     std::ifstream stream(path);
-    return nlohmann::json::parse(stream);
+    return parseJsonLimited(stream, path);
 }
 
 int runPipeline(const std::string& workingDirectory)
@@ -36,16 +39,21 @@ int runPipeline(const std::string& workingDirectory)
     timer.setScopeMessage("Testing Quillmark.");
 
     timer.start(" Parsing json.");
+    setCurrentStage("parsing the raw geometry document");
     const nlohmann::json raw = parseFile(workingDirectory + "/geometry/raw/RawGeometryData.json");
     timer.stop();
 
+    // The model's constructor names its own phases.
     GeometryData geometryData(raw, workingDirectory);
 
     timer.start("Constructing geometryData.json.");
+    setCurrentStage("converting the model to JSON");
     const nlohmann::json produced = geometryData.toJson();
     timer.stop();
 
+    setCurrentStage("parsing the expected result");
     const nlohmann::json expected = parseFile(workingDirectory + "/result.json");
+    setCurrentStage("comparing the result with the expected one");
     return reportVerdict(produced, expected, std::cout, consoleColours());
 }
 
@@ -107,8 +115,18 @@ int runCase(const std::string& referenceDirectory, const std::string& workingDir
     }
     return runReportingErrors(
         [&] {
+            setCurrentStage("copying the reference case");
             fs::copy(referenceDirectory, workingDirectory, fs::copy_options::recursive);
             return runPipeline(workingDirectory);
         },
         std::cout);
+}
+
+int runDriver(const std::string& referenceDirectory, const std::string& workingDirectory)
+{
+    if (!installFatalSignalHandlers()) {
+        std::cout << "Exception  Could not install the handlers of fatal signals" << std::endl;
+        return 1;
+    }
+    return runCase(referenceDirectory, workingDirectory);
 }

@@ -9,7 +9,14 @@
 // Rebuilds the working copy of a reference case, runs the geometry stage on it
 // and compares the produced document with the case's result.json. Prints on
 // standard output and returns the process exit code: 0 passed, 1 otherwise.
+// The raw document and the expected one are refused when nested too deeply
+// (misc/JsonLimits.h).
 int runCase(const std::string& referenceDirectory, const std::string& workingDirectory);
+
+// The driver's run: runCase after installing the fatal-signal handlers
+// (misc/FatalSignals.h), so that a fault no check caught ends in
+// "Exception  " and exit code 1 too.
+int runDriver(const std::string& referenceDirectory, const std::string& workingDirectory);
 
 // Prints the verdict on `produced` against `expected`; returns 0 when they are
 // equal, 1 otherwise. `colours` adds ANSI colours around the verdict.

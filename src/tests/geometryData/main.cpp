@@ -14,5 +14,5 @@ int main()
                   << ending << std::endl;
         return 1;
     }
-    return runCase(base + "/geometryData/tests/test01", base + "/geometryData/tests/current");
+    return runDriver(base + "/geometryData/tests/test01", base + "/geometryData/tests/current");
 }

@@ -1,0 +1,112 @@
+#include "misc/JsonLimits.h"
+
+#include <cmath>
+#include <limits>
+
+#include "vemra_exception.h"
+
+namespace {
+
+// Thrown out of the parser's callback; carries nothing, the caller words the error.
+struct TooDeep {
+};
+
+std::string intRangeText()
+{
+    return std::to_string(std::numeric_limits<int>::min()) + " to " + std::to_string(std::numeric_limits<int>::max());
+}
+
+[[noreturn]] void refuseId(const nlohmann::json& value, const std::string& owner)
+{
+    throw vemra_exception("Invalid id " + value.dump() + " of " + owner + ": an id must be an integer from " +
+                          intRangeText() + ".");
+}
+
+// A NUL shown as an escape: the raw byte would cut the message short in every log.
+std::string shownWithNul(const std::string& text)
+{
+    std::string shown;
+    for (const char c : text) {
+        shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+    }
+    return shown;
+}
+
+} // namespace
+
+nlohmann::json parseJsonLimited(std::istream& stream, const std::string& source)
+{
+    // The callback's depth counts the containers around the one that starts.
+    const nlohmann::json::parser_callback_t limitDepth = [](int depth, nlohmann::json::parse_event_t event,
+                                                            nlohmann::json&) {
+        const bool opens =
+            event == nlohmann::json::parse_event_t::object_start || event == nlohmann::json::parse_event_t::array_start;
+        if (opens && depth >= maxJsonDepth) {
+            throw TooDeep();
+        }
+        return true;
+    };
+    try {
+        return nlohmann::json::parse(stream, limitDepth);
+    } catch (const TooDeep&) {
+        // The part already built is gone by now (the library frees it without recursing).
+    }
+    throw vemra_exception("The JSON document " + source + " is nested deeper than " + std::to_string(maxJsonDepth) +
+                          " levels.");
+}
+
+int readId(const nlohmann::json& entry, const std::string& owner)
+{
+    if (!entry.contains("id")) {
+        return 0;
+    }
+    const nlohmann::json& value = entry.at("id");
+    constexpr auto lowest = static_cast<double>(std::numeric_limits<int>::min());
+    constexpr auto highest = static_cast<double>(std::numeric_limits<int>::max());
+    switch (value.type()) {
+    case nlohmann::json::value_t::number_integer: {
+        const auto number = value.get<std::int64_t>();
+        if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max()) {
+            refuseId(value, owner);
+        }
+        return static_cast<int>(number);
+    }
+    case nlohmann::json::value_t::number_unsigned: {
+        const auto number = value.get<std::uint64_t>();
+        if (number > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) {
+            refuseId(value, owner);
+        }
+        return static_cast<int>(number);
+    }
+    case nlohmann::json::value_t::number_float: {
+        // 3.0 is the integer 3; -0.5 and 1e300 are no ids.
+        const double number = value.get<double>();
+        if (!std::isfinite(number) || number != std::trunc(number) || number < lowest || number > highest) {
+            refuseId(value, owner);
+        }
+        return static_cast<int>(number);
+    }
+    default:
+        // The library would turn a boolean into 0 or 1 without complaint.
+        throw nlohmann::json::type_error::create(302, std::string("type must be number, but is ") + value.type_name(),
+                                                 &value);
+    }
+}
+
+int idAfter(int id, const std::string& owner)
+{
+    if (id == std::numeric_limits<int>::max()) {
+        throw vemra_exception("No id is left for " + owner + ": the ids in use reach " + std::to_string(id) +
+                              ", the largest id there is.");
+    }
+    return id + 1;
+}
+
+void checkNoNul(const std::string& text, const std::string& kind, const std::string& owner)
+{
+    if (text.find('\0') == std::string::npos) {
+        return;
+    }
+    throw vemra_exception("Invalid " + kind + " \"" + shownWithNul(text) + "\"" + (owner.empty() ? "" : " of " + owner) +
+                          ": a " + kind + " must not contain NUL");
+}
