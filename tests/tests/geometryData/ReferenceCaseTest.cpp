@@ -382,6 +382,61 @@ TEST(ReferenceCase, Test01SameBytesWhateverTheThreadCount)
     EXPECT_EQ(files[0], files[1]);
 }
 
+// test01's document scaled by 2 after its partition and before it. After the
+// partition the groups still hold the entities it replaced; their shapes are
+// scaled like the entities, so that finalisation refills them as in test01.
+// The scale widens the tolerances with the shapes (2e-7), so every box of
+// test01 doubles, but for one: scaled after the partition, every entity is
+// scaled on its own, Edge_1 no longer shares its geometry with Solid_1, is
+// not meshed, and its exact box lies inside the solids' box.
+TEST(ReferenceCase, Test01ScaledAfterAndBeforeItsPartition)
+{
+    const double t = 2 * shapeTolerance;
+    const json core = boxStatistics(-t, -t, -t, 2 + t, 2 + t, 2 + t);
+    const json solid2 = boxStatistics(2 - t, -t, -t, 6 + t, 4 + t, 4 + t);
+    const double d = 2 * edge1Deflection;
+    const json partitioning = {{"function", "partition"}};
+    const json doubling = {{"function", "scale"}, {"scale", 2}};
+    const struct {
+        const char* name;
+        json operate;
+        json model;
+    } cases[] = {
+        {"partition, then scale", {partitioning, doubling}, boxStatistics(-t, -t, -t, 6 + t, 4 + t, 4 + t)},
+        {"scale, then partition", {doubling, partitioning}, boxStatistics(-d, -d, -d, 6 + t, 4 + t, 4 + t)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path working = scratch("scaled");
+        fs::copy(casesDirectory / "test01", working, fs::copy_options::recursive);
+        json raw = readJson(working / "geometry/raw/RawGeometryData.json");
+        raw["operate"] = c.operate;
+        GeometryData model(raw, working.string());
+        const json document = model.toJson();
+
+        EXPECT_EQ(document.at("edges").size(), 24u);
+        EXPECT_EQ(document.at("faces").size(), 12u);
+        ASSERT_EQ(document.at("domains").size(), 2u);
+        const json& coreGroup = document.at("domains").at(0);
+        EXPECT_EQ(coreGroup.at("name"), "core");
+        EXPECT_EQ(coreGroup.at("entities"), json({"Solid_1"}));
+        EXPECT_EQ(coreGroup.at("id"), 37);
+        expectStatistics(coreGroup.at("statistics"), core, boxTolerance);
+        EXPECT_EQ(document.at("domains").at(1).at("name"), "Solid_2");
+        expectStatistics(document.at("domains").at(1).at("statistics"), solid2, boxTolerance);
+        ASSERT_GE(document.at("boundaries").size(), 2u);
+        EXPECT_EQ(document.at("boundaries").at(0).at("entities"), json({face(2)}));
+        EXPECT_EQ(document.at("boundaries").at(1).at("entities"), json({face(9)}));
+        expectStatistics(document.at("statistics"), c.model, boxTolerance);
+
+        const fs::path written = working / "geometry/raw";
+        expectMeasure(measureBrep(written / "Solid_1.brep", TopAbs_SOLID), {8, 1, 1, 1}, "Solid_1");
+        expectMeasure(measureBrep(written / "Solid_2.brep", TopAbs_SOLID), {64, 4, 2, 2}, "Solid_2");
+        expectMeasure(measureBrep(written / (face(2) + ".brep"), TopAbs_FACE), {4, 2, 1, 1}, face(2));
+        fs::remove_all(working);
+    }
+}
+
 // The same boxes without operations: the relations come from contact tests.
 TEST(ReferenceCase, Test02ResultMatchesHandDerivation)
 {
