@@ -12,6 +12,7 @@
 #include "geometryData/DomainGroup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
@@ -144,9 +145,7 @@ void GeometryData::finalize()
 
 void GeometryData::validate()
 {
-    if (workingDirectory.empty()) {
-        throw vemra_exception("Working directory not set in GeometryData. Please report this to Vemra support!");
-    }
+    requireWorkingDirectory(workingDirectory);
     checkNamesUnique(domains, boundaries);
 }
 

@@ -12,6 +12,7 @@
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
@@ -46,6 +47,8 @@ void rescaleGroups(const GroupList& groups, const std::set<const TopoEntity*>& m
 
 void GeometryData::partition()
 {
+    // Checked before the model changes: the operation ends by writing files.
+    requireWorkingDirectory(workingDirectory);
     TopoDS_Shape fused;
     try {
         fused = ShapeList(entities).fuse();
@@ -72,6 +75,7 @@ void GeometryData::partition()
 
 void GeometryData::scale(double factor)
 {
+    requireWorkingDirectory(workingDirectory);
     if (!std::isfinite(factor) || factor <= 0.0) {
         std::ostringstream text;
         text << "Invalid scale factor " << factor << ". The factor must be a positive number.";
