@@ -16,6 +16,7 @@
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
 #include "topology/KernelGuard.h"
@@ -144,6 +145,8 @@ CadReadTimes lastCadReadTimes()
 void GeometryData::readCADfiles(std::vector<std::string> fileNames)
 {
     lastTimes = CadReadTimes();
+    // The files are read from and written below it.
+    requireWorkingDirectory(workingDirectory);
     if (fileNames.empty()) {
         throw vemra_exception("readCADfiles: the list of CAD file names is empty");
     }

@@ -5,6 +5,7 @@
 #include "geometryData/NamedLookup.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "misc/JsonLimits.h"
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
@@ -31,6 +32,7 @@ void GeometryData::addEntity(std::shared_ptr<TopoEntity> entity)
 
 void GeometryData::exportRawGeometry()
 {
+    requireWorkingDirectory(workingDirectory);
     // Two entities of one name would write one file from two threads at once.
     std::set<std::string> names;
     for (const auto& entity : entities) {

@@ -14,6 +14,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
 #include "topology/ShapeAlgorithms.h"
@@ -248,6 +249,7 @@ void GeometryData::readGeometryJson(nlohmann::json rawDocument)
 
 nlohmann::json GeometryData::toJson()
 {
+    requireWorkingDirectory(workingDirectory);
     nlohmann::json document;
     document["solids"] = nlohmann::json::array();
     document["faces"] = nlohmann::json::array();

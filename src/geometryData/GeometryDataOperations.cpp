@@ -1,6 +1,8 @@
 #include "geometryData/GeometryData.h"
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <sstream>
 
 #include <Standard_Failure.hxx>
@@ -10,12 +12,43 @@
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
+namespace {
+
+// A group whose entities are all the model's is rebuilt from their scaled
+// shapes. One that still holds entities a partition replaced (finalisation
+// refills it later) would be rebuilt unscaled and then match nothing: its
+// own shape is scaled by the same factor instead.
+template <typename GroupList>
+void rescaleGroups(const GroupList& groups, const std::set<const TopoEntity*>& modelEntities, double factor)
+{
+    for (const auto& group : groups) {
+        const auto members = group->getEntities();
+        const bool current = std::all_of(members.begin(), members.end(), [&](const auto& entity) {
+            return modelEntities.count(entity.get()) != 0;
+        });
+        if (current) {
+            group->buildShape();
+        } else {
+            try {
+                group->setShape(scaleShape(group->getShape(), factor));
+            } catch (const Standard_Failure& failure) {
+                throw kernelFailure("Scale", failure);
+            }
+        }
+    }
+}
+
+} // namespace
+
 void GeometryData::partition()
 {
+    // Checked before the model changes: the operation ends by writing files.
+    requireWorkingDirectory(workingDirectory);
     TopoDS_Shape fused;
     try {
         fused = ShapeList(entities).fuse();
@@ -42,6 +75,7 @@ void GeometryData::partition()
 
 void GeometryData::scale(double factor)
 {
+    requireWorkingDirectory(workingDirectory);
     if (!std::isfinite(factor) || factor <= 0.0) {
         std::ostringstream text;
         text << "Invalid scale factor " << factor << ". The factor must be a positive number.";
@@ -57,12 +91,12 @@ void GeometryData::scale(double factor)
         throw kernelFailure("Scale", failure);
     }
     exportRawGeometry();
-    for (const auto& boundary : boundaries) {
-        boundary->buildShape();
+    std::set<const TopoEntity*> modelEntities;
+    for (const auto& entity : entities) {
+        modelEntities.insert(entity.get());
     }
-    for (const auto& domain : domains) {
-        domain->buildShape();
-    }
+    rescaleGroups(boundaries, modelEntities, factor);
+    rescaleGroups(domains, modelEntities, factor);
     computePartitionShape();
 }
 

@@ -75,6 +75,7 @@ std::vector<std::shared_ptr<TopoEntity>> Group::getEntities() const { return ent
 void Group::addEntity(std::shared_ptr<TopoEntity> entity) { entities.push_back(std::move(entity)); }
 void Group::clearEntities() { entities.clear(); }
 TopoDS_Shape Group::getShape() const { return shape; }
+void Group::setShape(TopoDS_Shape newShape) { shape = std::move(newShape); }
 std::vector<std::shared_ptr<Group>> Group::getMergedFrom() const { return mergedFrom; }
 void Group::setPreviewEnabled(bool enabled) { writePreviewFlag = enabled; }
 

@@ -29,6 +29,7 @@ public:
     void addEntity(std::shared_ptr<TopoEntity> entity);
     void clearEntities();
     TopoDS_Shape getShape() const;
+    void setShape(TopoDS_Shape newShape);
     std::vector<std::shared_ptr<Group>> getMergedFrom() const;
     void setPreviewEnabled(bool enabled);
 

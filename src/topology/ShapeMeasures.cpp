@@ -130,9 +130,9 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
     try {
         Bnd_Box box;
         box.SetGap(0.0);
-        // From the exact geometry: a triangulation left by an earlier
-        // comparison would widen the box by its deflection.
-        BRepBndLib::AddOptimal(shape, box, false, false);
+        // Follows a triangulation where the shape has one (left by the
+        // comparisons of finalisation), from the exact geometry elsewhere.
+        BRepBndLib::AddOptimal(shape, box, true, false);
         const gp_Pnt max = box.CornerMax();
         const gp_Pnt min = box.CornerMin();
         statistics.maxX = max.X();
@@ -206,14 +206,14 @@ double getShapeLength(const TopoDS_Shape& shape)
 bool isNegligibleShape(const TopoDS_Shape& shape)
 {
     requireShape(shape, "isNegligibleShape");
-    // The magnitude: an inside-out shape of real size is not negligible.
+    // A negative measure (an inside-out shape) counts as negligible.
     switch (getMainShapeType(shape)) {
     case TopAbs_EDGE:
-        return std::fabs(getShapeLength(shape)) < 1e-8;
+        return getShapeLength(shape) < 1e-8;
     case TopAbs_FACE:
-        return std::fabs(getShapeArea(shape)) < 1e-8;
+        return getShapeArea(shape) < 1e-8;
     case TopAbs_SOLID:
-        return std::fabs(getShapeVolume(shape)) < 1e-8;
+        return getShapeVolume(shape) < 1e-8;
     default:
         return false;
     }

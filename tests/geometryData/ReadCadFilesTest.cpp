@@ -261,6 +261,60 @@ TEST_F(ReadCadFiles, RawDocumentBuildsEntitiesGroupsAndRelations)
     }
 }
 
+// With a "readCADfiles" item the document's own input is not read at all:
+// its entity lists name files that do not exist, its groups name those
+// entities, and its settings would show in the output. Only "variables",
+// which the operation parser stores, passes through.
+TEST_F(ReadCadFiles, CadPathIgnoresTheDocumentsOwnInput)
+{
+    write({{"box.step", unitCube()}});
+    const json raw = json::parse(R"({
+        "operate": [{"function": "readCADfiles", "fileNames": ["box.step"]}],
+        "solids": [{"name": "small", "path": "geometry/raw/missing-small.brep"}],
+        "faces": [{"name": "contactFace", "path": "geometry/raw/missing-face.brep"}],
+        "edges": [],
+        "relations": {"small": ["contactFace"], "contactFace": ["small"]},
+        "domains": [{"name": "core", "entities": ["small"]}],
+        "boundaries": [{"name": "contact", "entities": ["contactFace"]}],
+        "groupMode": "groupsFromPreprocessor",
+        "geometryUnit": "mm",
+        "dimensions": 2,
+        "hasMeshData": true, "meshFile": "mesh/model.msh",
+        "partitionShape": {"name": "partitionShape", "path": "geometry/raw/missing-partition.brep"},
+        "editorFile": "editor/model.edt",
+        "variables": {"frequency": 50}
+    })");
+    GeometryData model(raw, directory.string());
+    const json result = model.toJson();
+
+    // A unit cube: 12 edges, 6 faces, 1 solid, and nothing of the lists.
+    expectNumbered(result.at("edges"), "Edge_", 12, 1);
+    expectNumbered(result.at("faces"), "Face_", 6, 13);
+    expectNumbered(result.at("solids"), "Solid_", 1, 19);
+    std::set<std::string> groups;
+    for (const char* kind : {"domains", "boundaries"}) {
+        for (const auto& group : result.at(kind)) {
+            groups.insert(group.at("name").get<std::string>());
+            // Group mode 1: default boundaries get no role.
+            EXPECT_EQ(group.at("role"), "") << group.at("name");
+        }
+    }
+    EXPECT_EQ(groups, (std::set<std::string>{"Face_1", "Face_2", "Face_3", "Face_4", "Face_5", "Face_6", "Solid_1"}));
+    Relations relations = result.at("relations").get<Relations>();
+    EXPECT_EQ(relations.count("small"), 0u);
+    EXPECT_EQ(relations.at("Solid_1").size(), 6u);
+    EXPECT_EQ(result.at("groupMode"), "groupsFromAllEntities");
+    EXPECT_EQ(model.getGeometryUnit(), metre);
+    EXPECT_EQ(result.at("geometryUnit"), "m");
+    EXPECT_EQ(result.at("dimensions"), 3);
+    EXPECT_TRUE(result.at("meshFile").is_null());
+    EXPECT_EQ(result.at("hasMeshData"), false);
+    EXPECT_EQ(result.at("editorFile"), "");
+    EXPECT_EQ(result.at("variables"), json({{"frequency", 50}}));
+    // The partition shape is the fuse of the read file: the cube.
+    EXPECT_NEAR(volumeOf(model.getPartitionShape()), 1.0, 1e-9);
+}
+
 // Models read without the pipeline: lower-dimensional roots, path spellings.
 TEST_F(ReadCadFiles, FilesContributeTheirHighestKindOfPiece)
 {
