@@ -65,6 +65,13 @@ bool holds(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
     return !shape.IsNull() && TopExp_Explorer(shape, type).More();
 }
 
+void requireSomething(const TopoDS_Shape& model)
+{
+    if (model.IsNull() || getMainShapeType(model) == TopAbs_VERTEX) {
+        throw vemra_exception("Cannot add air: the model has no shape to surround.");
+    }
+}
+
 // The fuse of the model's shapes; nothing to fuse leaves nothing to surround.
 TopoDS_Shape fuseModel(ShapeList list)
 {
@@ -72,10 +79,23 @@ TopoDS_Shape fuseModel(ShapeList list)
     if (!list.getShapes().IsEmpty()) {
         fused = list.fuse();
     }
-    if (fused.IsNull() || getMainShapeType(fused) == TopAbs_VERTEX) {
-        throw vemra_exception("Cannot add air: the model has no shape to surround.");
-    }
+    requireSomething(fused);
     return fused;
+}
+
+// The model's shapes side by side. It has the fused model's extent and
+// solids that fill the same space, which is all the box needs when no
+// terminal asks for the model's centre of mass.
+TopoDS_Shape gatherModel(const ShapeList& list)
+{
+    BRep_Builder builder;
+    TopoDS_Compound compound;
+    builder.MakeCompound(compound);
+    for (const TopoDS_Shape& shape : list.getShapes()) {
+        builder.Add(compound, shape);
+    }
+    requireSomething(compound);
+    return compound;
 }
 
 ShapeStatistics statisticsOf(const TopoDS_Shape& shape)
@@ -293,7 +313,7 @@ void AirBuilder::createBoxAir()
             list.add(entity->getShape());
         }
     }
-    const TopoDS_Shape model = fuseModel(list);
+    const TopoDS_Shape model = terminalFaces.IsEmpty() ? gatherModel(list) : fuseModel(list);
     const ShapeStatistics box = statisticsOf(model);
     const double p = effectivePadding(padding, box);
 
@@ -339,7 +359,8 @@ void AirBuilder::createBoxAir()
         }
     }
 
-    // The model's solids leave cavities, all in one cut.
+    // The model's solids leave cavities, all in one cut (which splits the
+    // tools at one another as the fuse would).
     BRepAlgoAPI_Cut cavities;
     region = runBoolean(cavities, region, listOf(distinct(model, TopAbs_SOLID)), true, TopAbs_SOLID);
 

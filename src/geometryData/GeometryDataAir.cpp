@@ -1,7 +1,6 @@
 #include "geometryData/GeometryData.h"
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 #include <set>
 #include <string>
@@ -9,8 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include <BRepGProp.hxx>
-#include <GProp_GProps.hxx>
 #include <Standard_Failure.hxx>
 #include <TopAbs_ShapeEnum.hxx>
 #include <TopExp_Explorer.hxx>
@@ -20,6 +17,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/PartitionPieces.h"
+#include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "misc/Utilities.h"
@@ -29,86 +27,11 @@
 
 namespace {
 
-// Measure and centre of mass of a shape of dimension 1 to 3, from the exact
-// geometry, as the geometric identity test computes them.
-struct Measure {
-    double mass = 0.0;
-    gp_Pnt centre;
-};
-
-Measure measureOf(const TopoDS_Shape& shape, int dimension)
-{
-    GProp_GProps properties;
-    if (dimension == 3) {
-        BRepGProp::VolumeProperties(shape, properties, false, false, false);
-    } else if (dimension == 2) {
-        BRepGProp::SurfaceProperties(shape, properties, false, false);
-    } else {
-        BRepGProp::LinearProperties(shape, properties, false, false);
-    }
-    return {properties.Mass(), properties.CentreOfMass()};
-}
-
-// A necessary condition of the identity test, with twice its tolerances:
-// it spares the test (which triangulates) every pair that is plainly apart.
-bool mayBeSame(const Measure& a, const Measure& b, int dimension)
-{
-    const double mass = std::fabs(a.mass);
-    if (std::fabs(a.mass - b.mass) > 0.002 * mass + 1e-12) {
-        return false;
-    }
-    const double size = dimension == 3 ? std::cbrt(mass) : dimension == 2 ? std::sqrt(mass) : mass;
-    return a.centre.Distance(b.centre) <= 0.002 * size + 1e-12;
-}
-
-// The new entities of one dimension, with their measures, to match against
-// the air's shapes.
-class Candidates {
-public:
-    Candidates(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension) : dimension(dimension)
-    {
-        for (const auto& entity : entities) {
-            if (entity->getDimensionType() == dimension) {
-                members.push_back(entity);
-                measures.push_back(measureOf(entity->getShape(), dimension));
-            }
-        }
-    }
-
-    // Those that are the same shape as the target (a compound standing for
-    // its parts), in entity order.
-    std::vector<std::shared_ptr<TopoEntity>> sameAs(const TopoDS_Shape& target) const
-    {
-        std::vector<Measure> parts;
-        if (target.ShapeType() == TopAbs_COMPOUND) {
-            for (TopExp_Explorer explorer(target, getMainShapeType(target)); explorer.More(); explorer.Next()) {
-                parts.push_back(measureOf(explorer.Current(), dimension));
-            }
-        } else {
-            parts.push_back(measureOf(target, dimension));
-        }
-        std::vector<std::shared_ptr<TopoEntity>> found;
-        for (std::size_t i = 0; i < members.size(); ++i) {
-            const bool near = std::any_of(parts.begin(), parts.end(),
-                                          [&](const Measure& part) { return mayBeSame(measures[i], part, dimension); });
-            if (near && isSameShape(members[i]->getShape(), target)) {
-                found.push_back(members[i]);
-            }
-        }
-        return found;
-    }
-
-private:
-    int dimension;
-    std::vector<std::shared_ptr<TopoEntity>> members;
-    std::vector<Measure> measures;
-};
-
 // Fills a new group with the entities that are the same shape as the target;
 // its id becomes that of the last one. A group left empty fails here.
 template <typename GroupType>
 std::shared_ptr<GroupType> airGroup(const std::string& name, const std::string& label, const std::string& role,
-                                    const Candidates& candidates, const TopoDS_Shape& target)
+                                    const SameShapeSearch& candidates, const TopoDS_Shape& target)
 {
     auto group = std::make_shared<GroupType>();
     group->setName(name);
@@ -236,8 +159,8 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
         const PartitionPieces pieces(newPartition);
         newEntities = pieces.makeEntities(1);
 
-        const Candidates pieceCandidates(newEntities, modelDimension);
-        const Candidates boundaryCandidates(newEntities, modelDimension - 1);
+        const SameShapeSearch pieceCandidates(newEntities, modelDimension);
+        const SameShapeSearch boundaryCandidates(newEntities, modelDimension - 1);
         newDomains.push_back(airGroup<DomainGroup>("air", "Air", "air", pieceCandidates, airShape));
         if (!infinity.IsNull()) {
             newBoundaries.push_back(

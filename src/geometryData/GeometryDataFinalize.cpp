@@ -10,6 +10,7 @@
 
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
+#include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/KernelGuard.h"
@@ -46,14 +47,12 @@ void checkNamesUnique(const std::vector<std::shared_ptr<DomainGroup>>& domains,
 // geometry the groups and entities share, which must not happen on two
 // threads at once.
 template <typename GroupPtr>
-void refillGroup(const GroupPtr& group, const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
+void refillGroup(const GroupPtr& group, const SameShapeSearch& candidates)
 {
     const TopoDS_Shape formerShape = group->getShape();
     group->clearEntities();
-    for (const auto& entity : entities) {
-        if (entity->getDimensionType() == dimension && isSameShape(entity->getShape(), formerShape)) {
-            group->addEntity(entity);
-        }
+    for (const auto& entity : candidates.sameAs(formerShape)) {
+        group->addEntity(entity);
     }
     group->setId(0);
     group->buildShape();
@@ -83,13 +82,15 @@ void GeometryData::finalize()
     }
     if (geometryChanged) {
         try {
+            const SameShapeSearch pieces(entities, dimension);
             for (const auto& domain : domains) {
                 domain->clearBoundaries();
-                refillGroup(domain, entities, dimension);
+                refillGroup(domain, pieces);
             }
+            const SameShapeSearch sides(entities, dimension - 1);
             for (const auto& boundary : boundaries) {
                 boundary->clearDomains();
-                refillGroup(boundary, entities, dimension - 1);
+                refillGroup(boundary, sides);
             }
         } catch (const Standard_Failure& failure) {
             throw kernelFailure("Refilling the groups", failure);

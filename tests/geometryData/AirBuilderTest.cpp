@@ -331,6 +331,8 @@ TEST(AirBuilderBox, OneCutMatchesTheCutPerSolid)
     } cases[] = {
         {"four touching cubes", {boxAt(0, 0, 0), boxAt(1, 0, 0), boxAt(0, 1, 0), boxAt(1, 1, 0)}, 1.0, {},
          box(-1, -1, -1, 3, 3, 2)},
+        // Not partitioned: the cut's tools overlap.
+        {"two overlapping cubes", {boxAt(0, 0, 0), boxAt(0.5, 0, 0)}, 1.0, {}, box(-1, -1, -1, 2.5, 2, 2)},
         {"cube and rod, two terminals",
          {unitCube(), box(1, 0.25, 0.25, 2, 0.75, 0.75)},
          1.0,
