@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include <BRepAlgoAPI_BuilderAlgo.hxx>
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepBndLib.hxx>
@@ -32,6 +33,7 @@
 #include <gp.hxx>
 #include <gp_Pln.hxx>
 
+#include "geometryData/GeneralFuse.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
@@ -305,12 +307,19 @@ TopoDS_Shape AirBuilder::getAxisShape() const
     return axis;
 }
 
+TopoDS_Shape AirBuilder::getPartitionShape() const
+{
+    return partition;
+}
+
 void AirBuilder::createBoxAir()
 {
     ShapeList list(entities);
+    bool inactiveSolids = false;
     for (const auto& entity : entities) {
         if (entity->getDimensionType() == solidDimension && !entity->isActive()) {
             list.add(entity->getShape());
+            inactiveSolids = true;
         }
     }
     const TopoDS_Shape model = terminalFaces.IsEmpty() ? gatherModel(list) : fuseModel(list);
@@ -321,6 +330,13 @@ void AirBuilder::createBoxAir()
                                               box.maxX - box.minX + 2.0 * p, box.maxY - box.minY + 2.0 * p,
                                               box.maxZ - box.minZ + 2.0 * p)
                               .Shape();
+    // With nothing to trim and nothing left out of the partition (inactive
+    // solids are cut out of the air, yet stay out of the partition), the
+    // model and the box fuse at once into the partition.
+    if (terminalFaces.IsEmpty() && !inactiveSolids) {
+        fuseWithBox(list, region);
+        return;
+    }
     const gp_Pnt modelCentre(box.centreX, box.centreY, box.centreZ);
     for (const TopoDS_Shape& terminal : terminalFaces) {
         TopTools_ListOfShape halfSpace;
@@ -404,6 +420,84 @@ void AirBuilder::createBoxAir()
     }
     infinityBoundary = infinity;
     air = region;
+}
+
+void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
+{
+    TopTools_ListOfShape shapes = model.getShapes();
+    shapes.Append(box);
+    BRepAlgoAPI_BuilderAlgo fuse;
+    // As the shape list fuses: the same pieces in the same order, so the
+    // partition is numbered as the fuse of the model and the air would be.
+    fuse.SetArguments(flattenToPieces(shapes));
+    fuse.SetRunParallel(true);
+    fuse.SetNonDestructive(true);
+    fuse.SetGlue(BOPAlgo_GlueOff);
+    try {
+        fuse.Build();
+    } catch (const Standard_Failure& failure) {
+        LOG(ERROR) << "Adding air: the fuse of the model and the box raised " << kernelFailureText(failure);
+        throw vemra_exception(addingAirFailed);
+    }
+    if (fuse.HasErrors()) {
+        std::ostringstream alerts;
+        fuse.DumpErrors(alerts);
+        LOG(ERROR) << "Adding air: the fuse of the model and the box failed: " << alerts.str();
+        throw vemra_exception(addingAirFailed);
+    }
+    if (fuse.HasWarnings()) {
+        std::ostringstream alerts;
+        fuse.DumpWarnings(alerts);
+        LOG(WARNING) << "Adding air: the fuse of the model and the box: " << alerts.str();
+    }
+
+    // The pieces of the box are the air, but for those that are the model's.
+    const auto images = [&fuse](const TopoDS_Shape& shape) {
+        TopTools_ListOfShape found;
+        if (!fuse.IsDeleted(shape)) {
+            found = fuse.Modified(shape);
+            if (found.IsEmpty()) {
+                found.Append(shape);
+            }
+        }
+        return found;
+    };
+    const auto addImages = [&images](const TopoDS_Shape& shape, TopTools_MapOfShape& into) {
+        for (const TopoDS_Shape& image : images(shape)) {
+            into.Add(image);
+        }
+    };
+    TopTools_MapOfShape modelPieces;
+    for (const TopoDS_Shape& piece : fuse.Arguments()) {
+        if (!piece.IsSame(box)) {
+            addImages(piece, modelPieces);
+        }
+    }
+    TopTools_MapOfShape boxPieces;
+    addImages(box, boxPieces);
+    BRep_Builder builder;
+    TopoDS_Compound airSolids;
+    builder.MakeCompound(airSolids);
+    bool holdsAir = false;
+    for (TopExp_Explorer explorer(fuse.Shape(), TopAbs_SOLID); explorer.More(); explorer.Next()) {
+        if (boxPieces.Contains(explorer.Current()) && !modelPieces.Contains(explorer.Current())) {
+            builder.Add(airSolids, explorer.Current());
+            holdsAir = true;
+        }
+    }
+    TopTools_ListOfShape outer;
+    for (TopExp_Explorer explorer(box, TopAbs_FACE); explorer.More(); explorer.Next()) {
+        TopTools_ListOfShape faces = images(explorer.Current());
+        outer.Append(faces);
+    }
+    if (!holdsAir || outer.IsEmpty()) {
+        LOG(ERROR) << "Adding air: the fuse of the model and the box left no air";
+        throw vemra_exception(addingAirFailed);
+    }
+    const TopoDS_Shape infinity = fuseOf(outer);
+    infinityBoundary = infinity;
+    air = airSolids;
+    partition = fuse.Shape();
 }
 
 void AirBuilder::createPlanarAir()

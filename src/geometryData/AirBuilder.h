@@ -7,6 +7,7 @@
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 
+class ShapeList;
 class TopoEntity;
 
 // The construction of the air region: a box around a solid model, a rectangle
@@ -39,11 +40,16 @@ public:
     TopoDS_Shape getAirShape() const;
     TopoDS_Shape getInfinityShape() const;
     TopoDS_Shape getAxisShape() const;
+    // The model and the air as one partition, the very shape that the fuse of
+    // the model's shapes and the air's solids gives, when the construction has
+    // made it on the way (the box without terminals); null otherwise.
+    TopoDS_Shape getPartitionShape() const;
 
 private:
     void createBoxAir();
     void createPlanarAir();
     void createAxisymmetricAir();
+    void fuseWithBox(const ShapeList& model, const TopoDS_Shape& box);
 
     AirMode mode = boxAir;
     std::vector<std::shared_ptr<TopoEntity>> entities;
@@ -52,4 +58,5 @@ private:
     TopoDS_Shape infinityBoundary;
     TopoDS_Shape air;
     TopoDS_Shape axis;
+    TopoDS_Shape partition;
 };

@@ -149,13 +149,17 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
         const TopoDS_Shape airShape = builder.getAirShape();
         const TopoDS_Shape axisShape = builder.getAxisShape();
 
-        // The model (now trimmed) and the air become one partition.
-        ShapeList list(entities);
-        for (TopExp_Explorer explorer(airShape, modelDimension == 3 ? TopAbs_SOLID : TopAbs_FACE); explorer.More();
-             explorer.Next()) {
-            list.add(explorer.Current());
+        // The model (now trimmed) and the air become one partition, unless
+        // the builder has made it already.
+        newPartition = builder.getPartitionShape();
+        if (newPartition.IsNull()) {
+            ShapeList list(entities);
+            for (TopExp_Explorer explorer(airShape, modelDimension == 3 ? TopAbs_SOLID : TopAbs_FACE);
+                 explorer.More(); explorer.Next()) {
+                list.add(explorer.Current());
+            }
+            newPartition = list.fuse();
         }
-        newPartition = list.fuse();
         const PartitionPieces pieces(newPartition);
         newEntities = pieces.makeEntities(1);
 

@@ -18,6 +18,8 @@
 #include <BRep_Builder.hxx>
 #include <GProp_GProps.hxx>
 #include <STEPControl_Writer.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
 #include <gp_Circ.hxx>
 #include <nlohmann/json.hpp>
 #include <omp.h>
@@ -26,6 +28,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
+#include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "support/Environment.h"
 #include "support/Exceptions.h"
@@ -56,6 +59,19 @@ double lengthOf(const TopoDS_Shape& shape)
     GProp_GProps properties;
     BRepGProp::LinearProperties(shape, properties);
     return properties.Mass();
+}
+
+gp_Pnt measureCentre(const TopoDS_Shape& shape, int dimension)
+{
+    GProp_GProps properties;
+    if (dimension == 1) {
+        BRepGProp::LinearProperties(shape, properties);
+    } else if (dimension == 2) {
+        BRepGProp::SurfaceProperties(shape, properties);
+    } else {
+        BRepGProp::VolumeProperties(shape, properties);
+    }
+    return properties.CentreOfMass();
 }
 
 template <typename GroupPtr> double sumOfMeasures(const GroupPtr& group, int dimension)
@@ -493,6 +509,74 @@ TEST_F(AddAir, TrimmedSolidsAndTheDocumentsGroups)
         const double p = 0.5 * std::sqrt(8.25);
         expectClose(volume, (1.5 + p) * (1 + 2 * p) * (1 + 2 * p), "cube and air");
         EXPECT_EQ(log.containing("solid Far lies wholly beyond the terminal planes").size(), 1u);
+    }
+}
+
+// Without terminals the model and the box are fused at once. The partition
+// must be the one the fuse of the model and the air (the box less each solid
+// of the model's fuse, cut one by one) gives, numbered alike.
+TEST_F(AddAir, OneFuseGivesThePartitionOfTheModelAndItsAir)
+{
+    const TopoDS_Shape hollow = BRepAlgoAPI_Cut(box(0, 0, 0, 3, 3, 3), box(1, 1, 1, 2, 2, 2)).Shape();
+    const struct {
+        const char* name;
+        std::vector<TopoDS_Shape> solids;
+        TopoDS_Shape region; // the box padded by 1, by hand
+        int airSolids;
+        double airVolume;
+    } cases[] = {
+        {"one cube", {unitCube()}, box(-1, -1, -1, 2, 2, 2), 1, 26.0},
+        {"two touching cubes, partitioned", {firstOf(fused({boxAt(0, 0, 0), boxAt(1, 0, 0)}), TopAbs_SOLID),
+                                             boxAt(1, 0, 0)}, box(-1, -1, -1, 3, 2, 2), 1, 34.0},
+        {"two overlapping cubes", {boxAt(0, 0, 0), boxAt(0.5, 0, 0)}, box(-1, -1, -1, 2.5, 2, 2), 1, 31.5 - 1.5},
+        {"a cylinder on a cube", {boxAt(-1, -1, -1, 2, 2, 1), cylinder(0.5, 1)}, box(-2, -2, -2, 2, 2, 2), 1,
+         64.0 - 4.0 - 0.25 * pi},
+        // The cavity inside the hollow box is air as well.
+        {"a hollow box", {hollow}, box(-1, -1, -1, 4, 4, 4), 2, 125.0 - 26.0},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::pair<TopoDS_Shape, std::string>> shapes;
+        for (std::size_t i = 0; i < c.solids.size(); ++i) {
+            shapes.emplace_back(c.solids[i], "S" + std::to_string(i));
+        }
+        GeometryData model = modelOf(shapes, "OneFuse" + std::to_string(index++));
+        const auto entities = model.getEntities();
+        model.addAir(1.0, {});
+
+        const auto air = model.getDomain("air");
+        EXPECT_EQ(static_cast<int>(air->getEntities().size()), c.airSolids);
+        expectClose(sumOfMeasures(air, 3), c.airVolume, "air volume");
+
+        TopoDS_Shape region = c.region;
+        TopTools_IndexedMapOfShape modelSolids;
+        TopExp::MapShapes(fused(c.solids), TopAbs_SOLID, modelSolids);
+        for (int i = 1; i <= modelSolids.Extent(); ++i) {
+            region = BRepAlgoAPI_Cut(region, modelSolids(i)).Shape();
+        }
+        ShapeList list(entities);
+        for (TopExp_Explorer explorer(region, TopAbs_SOLID); explorer.More(); explorer.Next()) {
+            list.add(explorer.Current());
+        }
+        const TopoDS_Shape reference = list.fuse();
+        for (const auto& [type, dimension] : {std::make_pair(TopAbs_EDGE, 1), std::make_pair(TopAbs_FACE, 2),
+                                              std::make_pair(TopAbs_SOLID, 3)}) {
+            TopTools_IndexedMapOfShape expected;
+            TopExp::MapShapes(reference, type, expected);
+            const auto made = ofDimension(model, dimension);
+            ASSERT_EQ(static_cast<int>(made.size()), expected.Extent()) << dimension;
+            for (int i = 1; i <= expected.Extent(); ++i) {
+                const TopoDS_Shape shape = made[static_cast<std::size_t>(i - 1)]->getShape();
+                const double measure = dimension == 1 ? lengthOf(shape) : dimension == 2 ? areaOf(shape) : volumeOf(shape);
+                const double expectedMeasure = dimension == 1   ? lengthOf(expected(i))
+                                               : dimension == 2 ? areaOf(expected(i))
+                                                                : volumeOf(expected(i));
+                EXPECT_NEAR(measure, expectedMeasure, 1e-9) << made[static_cast<std::size_t>(i - 1)]->getName();
+                EXPECT_LT(measureCentre(shape, dimension).Distance(measureCentre(expected(i), dimension)), 1e-9)
+                    << made[static_cast<std::size_t>(i - 1)]->getName();
+            }
+        }
     }
 }
 
