@@ -125,6 +125,13 @@ TopoDS_Shape xSquare(double x, double y0, double z0, double size)
                 gp_Pnt(x, y0, z0 + size));
 }
 
+// A unit square in the plane z = 0.5 beside the unit cube, centred on
+// (0.5, 2.5, 0.5), whose surface has the given normal.
+TopoDS_Shape planeFace(const gp_Dir& normal)
+{
+    return BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0.5, 2.5, 0.5), normal), -0.5, 0.5, -0.5, 0.5).Face();
+}
+
 // Rectangle [x0, x1] x [y0, y1] in the plane z, as one face.
 TopoDS_Shape rectangleAt(double x0, double y0, double x1, double y1, double z = 0.0)
 {
@@ -296,6 +303,11 @@ TEST(AirBuilderBox, BadTerminalsRaiseAndChangeNothing)
         {"an edge", {segment(gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1))}, notPlanar},
         {"a face centred on the model's centre", {rectangleAt(0, 0, 1, 1, 0.5)},
          "Cannot orient terminal face: its centre coincides with the centre of the model."},
+        // Two planes through the model's centre, beside the cube, at pi/2 from
+        // the direction to it: each keeps its own normal, and between them they
+        // cut the whole box away.
+        {"two opposite planes through the centre", {planeFace(gp_Dir(0, 0, 1)), planeFace(gp_Dir(0, 0, -1))},
+         "Problem during adding air! Please check your input or contact support!"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
