@@ -151,6 +151,7 @@ TEST(AirBuilderBox, CubeInThePaddedBox)
         {"automatic padding", 0.0, 0.5 * sqrt3},
         {"padding 2", 2.0, 2.0},
         {"negative padding asks for the automatic one", -1.0, 0.5 * sqrt3},
+        {"so does a padding that is not a number", std::nan(""), 0.5 * sqrt3},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -184,6 +185,9 @@ TEST(AirBuilderBox, CubeInThePaddedBox)
     const Built automatic = build(boxAir, {entity(unitCube(), "Cube")}, 0.0);
     expectClose(volumeOf(automatic.air), 19.392305, "air volume");
     expectClose(areaOf(automatic.infinity), 44.784610, "infinity area");
+    // A box without end is no box.
+    expectMessage([] { build(boxAir, {entity(unitCube(), "Cube")}, INFINITY); },
+                  "Invalid padding for the air: it must be a finite number.");
 }
 
 // The box ends at the plane of the cube's top face, whichever way that face points.
