@@ -420,6 +420,8 @@ void AirBuilder::createBoxAir()
     }
     infinityBoundary = infinity;
     air = region;
+    // The partition is left to the fuse of the model and this air.
+    partition.Nullify();
 }
 
 void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
@@ -514,6 +516,8 @@ void AirBuilder::createPlanarAir()
     const TopoDS_Shape region = cutModelFaces(rectangle, model);
     infinityBoundary = infinity;
     air = region;
+    // The partition is left to the fuse of the model and this air.
+    partition.Nullify();
 }
 
 void AirBuilder::createAxisymmetricAir()
@@ -564,4 +568,6 @@ void AirBuilder::createAxisymmetricAir()
     infinityBoundary = fuseOf(outerEdges);
     axis = fuseOf(axisEdges);
     air = region;
+    // The partition is left to the fuse of the model and this air.
+    partition.Nullify();
 }

@@ -216,6 +216,23 @@ TEST(AirBuilderBox, TerminalFaceCutsTheBoxOff)
         const gp_Pnt centre = centreOf(entities[0]->getShape());
         EXPECT_NEAR(centre.Distance(gp_Pnt(0.5, 0.5, 0.5)), 0.0, 1e-9);
     }
+    {
+        SCOPED_TRACE("one builder, first without the terminal, then with it");
+        AirBuilder builder;
+        builder.setEntities({entity(unitCube(), "Cube")});
+        builder.setPadding(2.0);
+        builder.create();
+        expectClose(volumeOf(builder.getAirShape()), 124.0, "air volume");
+        // Without terminals the model and the box are fused at once.
+        EXPECT_EQ(countOf(builder.getPartitionShape(), TopAbs_SOLID), 2);
+        TopTools_ListOfShape terminals;
+        terminals.Append(top);
+        builder.setTerminalFaces(terminals);
+        builder.create();
+        expectClose(volumeOf(builder.getAirShape()), 74.0, "air volume");
+        expectClose(areaOf(builder.getInfinityShape()), 109.0, "infinity area");
+        EXPECT_TRUE(builder.getPartitionShape().IsNull());
+    }
 }
 
 // Solids reaching beyond a terminal plane are trimmed to their part inside it.
