@@ -524,6 +524,7 @@ void AirBuilder::createAxisymmetricAir()
 {
     const TopoDS_Shape model = fuseModel(ShapeList(entities));
     const ShapeStatistics box = statisticsOf(model);
+    // Clients match these texts as they stand, spelling included.
     if (axisymmetricScale * box.minX < -axisymmetricTolerance) {
         throw vemra_exception(
             "Error during creating of air. Axysimmetric geometry should be in XY plane with positive X");

@@ -114,6 +114,7 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
     } else if (modelDimension == 2) {
         mode = axisymmetric ? axisymmetricAir : planarAir;
     } else {
+        // Clients match this text as it stands, the missing blank included.
         throw vemra_exception("Dimension of GeometryData is " + std::to_string(modelDimension) + "is not supported");
     }
 
