@@ -196,7 +196,7 @@ TEST(AirBuilderBox, TerminalFaceCutsTheBoxOff)
     const TopoDS_Shape top = planarFace(unitCube(), 2, 1.0);
     ASSERT_FALSE(top.IsNull());
     for (const TopoDS_Shape& terminal : {top, top.Reversed()}) {
-        SCOPED_TRACE(terminal.Orientation() == TopAbs_REVERSED ? "reversed face" : "face as made");
+        SCOPED_TRACE(terminal.IsEqual(top) ? "the face as in the cube" : "the face reversed");
         const Entities entities = {entity(unitCube(), "Cube")};
         const Built result = build(boxAir, entities, 2.0, {terminal});
 
