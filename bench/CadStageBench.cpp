@@ -1,6 +1,7 @@
 // Runs the whole CAD stage (reading, finalisation, geometry-data JSON with all
 // side files) on one STEP or IGES file in a scratch working directory, and
-// prints the time of each phase and the entity counts.
+// prints the time of each phase and the entity counts. With --air the model
+// read is put in air (padding 0, no terminals) before the finalisation.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -40,12 +41,18 @@ std::size_t filesBelow(const fs::path& directory, const std::string& extension)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2 || argc > 3) {
-        std::cerr << "usage: cad_stage_bench model.step [scratch-directory]" << std::endl;
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const bool withAir = !arguments.empty() && arguments.front() == "--air";
+    if (withAir) {
+        arguments.erase(arguments.begin());
+    }
+    if (arguments.empty() || arguments.size() > 2) {
+        std::cerr << "usage: cad_stage_bench [--air] model.step [scratch-directory]" << std::endl;
         return 2;
     }
-    const fs::path input = fs::absolute(argv[1]);
-    const fs::path scratch = argc == 3 ? fs::absolute(argv[2]) : fs::temp_directory_path() / "vemra-cad-bench";
+    const fs::path input = fs::absolute(arguments[0]);
+    const fs::path scratch =
+        arguments.size() == 2 ? fs::absolute(arguments[1]) : fs::temp_directory_path() / "vemra-cad-bench";
     try {
         if (!fs::is_regular_file(input)) {
             std::cerr << "no such file: " << input << std::endl;
@@ -87,6 +94,14 @@ int main(int argc, char** argv)
         phase("entities and relations", times.entitiesAndRelations);
         phase("BREP export", times.brepExport);
 
+        double air = 0.0;
+        if (withAir) {
+            start = std::chrono::steady_clock::now();
+            model.addAir(0.0, {});
+            air = secondsSince(start);
+            phase("air", air);
+        }
+
         start = std::chrono::steady_clock::now();
         model.finalize();
         const double finalisation = secondsSince(start);
@@ -102,7 +117,7 @@ int main(int argc, char** argv)
             const int dimension = entity->getDimension();
             counts[dimension >= 0 && dimension <= 3 ? dimension : 0] += 1;
         }
-        const double total = reading + finalisation + jsonAndPreviews;
+        const double total = reading + air + finalisation + jsonAndPreviews;
         phase("total", total);
         std::printf("%-24s%d solids, %d faces, %d edges\n", "entities", counts[3], counts[2], counts[1]);
         std::printf("%-24s%zu domains, %zu boundaries\n", "groups", model.getDomains().size(),

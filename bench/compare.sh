@@ -5,6 +5,8 @@
 # usage: bench/compare.sh [N ...]        grid sizes, default: 3 6
 #        BUILD_DIR=...                   build tree holding bench/ (default: ./build)
 #        RUNS=...                        runs of each side, the fastest counts (default: 3)
+#        AIR=0                           skip the second comparison: the grid put in air
+#                                        (padding 0) against gmsh adding the same box
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -100,4 +102,73 @@ done
 if [ -n "${total_3:-}" ] && [ -n "${total_6:-}" ]; then
     echo
     awk -v a="$total_6" -v b="$total_3" 'BEGIN { printf "t(6) / t(3) = %.2f (8 times the solids)\n", a / b }'
+fi
+
+# The grid put in air: our stage with "addAir" (padding 0: half the grid's
+# diagonal, N sqrt(3) / 2) against gmsh adding the same padded box to the
+# imported grid and fragmenting all volumes on one thread.
+if [ "${AIR:-1}" != "0" ]; then
+    airPhases=("read" "repair" "fuse" "entities and relations" "BREP export" "air" "finalisation" "JSON and previews" "total")
+    airSummary=""
+    for n in "${sizes[@]}"; do
+        step=$scratch/grid$n.step
+        ours=""
+        for run in $(seq "$runs"); do
+            "$build/bench/cad_stage_bench" --air "$step" "$scratch/air$n" > "$scratch/run.txt"
+            seconds=$(field total_seconds "$scratch/run.txt")
+            if [ -z "$ours" ] || awk -v a="$seconds" -v b="$ours" 'BEGIN { exit !(a < b) }'; then
+                ours=$seconds
+                cp "$scratch/run.txt" "$scratch/oursAir$n.txt"
+            fi
+        done
+
+        cat > "$scratch/air$n.geo" << GEO
+SetFactory("OpenCASCADE");
+Merge "$step";
+p = 0.5 * Sqrt(3) * $n;
+Box(newv) = {-p, -p, -p, $n + 2 * p, $n + 2 * p, $n + 2 * p};
+BooleanFragments{ Volume{:}; Delete; }{}
+v() = Volume{:}; s() = Surface{:}; c() = Curve{:};
+Printf("fragmented: %g solids, %g faces, %g edges", #v(), #s(), #c());
+GEO
+        theirs=""
+        for run in $(seq "$runs"); do
+            start=$(now)
+            gmsh -0 -nt 1 "$scratch/air$n.geo" -o "$scratch/air$n.geo_unrolled" > "$scratch/gmshAir$n.txt" 2>&1
+            end=$(now)
+            seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+            if [ -z "$theirs" ] || awk -v a="$seconds" -v b="$theirs" 'BEGIN { exit !(a < b) }'; then
+                theirs=$seconds
+            fi
+        done
+
+        entities=$(field entities "$scratch/oursAir$n.txt")
+        gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmshAir$n.txt")
+        ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
+        airSummary+=$(printf '| %s | %s | %s | %.3f | %s | %s |' "$n" "$entities" "$gmshEntities" "$ours" "$theirs" "$ratio")$'\n'
+        eval "airTotal_$n=$ours"
+    done
+
+    echo
+    echo "The grid in air: whole stage with addAir (ours, all cores) against gmsh import + box + fragment (one thread), wall seconds, best of $runs:"
+    echo
+    echo "| N | our entities | gmsh entities | ours | gmsh | ours / gmsh |"
+    echo "|---|---|---|---|---|---|"
+    printf '%s' "$airSummary"
+    echo
+    echo "Our phases with the air, wall seconds:"
+    echo
+    echo "$header"
+    echo "$rule"
+    for phase in "${airPhases[@]}"; do
+        row="| $phase |"
+        for n in "${sizes[@]}"; do
+            row+=" $(field "$phase" "$scratch/oursAir$n.txt" | sed 's/ s$//') |"
+        done
+        echo "$row"
+    done
+    if [ -n "${airTotal_3:-}" ] && [ -n "${airTotal_6:-}" ]; then
+        echo
+        awk -v a="$airTotal_6" -v b="$airTotal_3" 'BEGIN { printf "t(6) / t(3) = %.2f with the air (8 times the solids)\n", a / b }'
+    fi
 fi

@@ -1,9 +1,223 @@
 #include "geometryData/GeometryData.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <Standard_Failure.hxx>
+#include <TopAbs_ShapeEnum.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_ListOfShape.hxx>
+
+#include "geometryData/AirBuilder.h"
+#include "geometryData/BoundaryGroup.h"
+#include "geometryData/DomainGroup.h"
+#include "geometryData/PartitionPieces.h"
+#include "geometryData/SameShapeSearch.h"
+#include "geometryData/ShapeList.h"
+#include "geometryData/TopoEntity.h"
+#include "misc/Utilities.h"
+#include "topology/KernelGuard.h"
+#include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
-void GeometryData::addAir(double, std::vector<std::string>)
+namespace {
+
+// Fills a new group with the entities that are the same shape as the target;
+// its id becomes that of the last one. A group left empty fails here.
+template <typename GroupType>
+std::shared_ptr<GroupType> airGroup(const std::string& name, const std::string& label, const std::string& role,
+                                    const SameShapeSearch& candidates, const TopoDS_Shape& target)
 {
-    throw vemra_exception("GeometryData::addAir: not built yet");
+    auto group = std::make_shared<GroupType>();
+    group->setName(name);
+    group->setLabel(label);
+    group->setRole(role);
+    for (const auto& entity : candidates.sameAs(target)) {
+        group->setId(entity->getId());
+        group->addEntity(entity);
+    }
+    if constexpr (std::is_same_v<GroupType, BoundaryGroup>) {
+        group->setIndefinite(false);
+    }
+    group->buildShape();
+    return group;
 }
 
+// The shapes and active flags of the entities, to put back when the air
+// cannot be added after the builder has trimmed them.
+class EntityStates {
+public:
+    explicit EntityStates(const std::vector<std::shared_ptr<TopoEntity>>& entities)
+    {
+        for (const auto& entity : entities) {
+            saved.push_back({entity, entity->getShape(), entity->isActive()});
+        }
+    }
+
+    void restore() const
+    {
+        for (const auto& state : saved) {
+            state.entity->setShape(state.shape);
+            state.entity->setActive(state.active);
+        }
+    }
+
+    // The entities whose shape or active flag has changed since.
+    std::set<const TopoEntity*> changed() const
+    {
+        std::set<const TopoEntity*> result;
+        for (const auto& state : saved) {
+            if (!state.entity->getShape().IsSame(state.shape) || state.entity->isActive() != state.active) {
+                result.insert(state.entity.get());
+            }
+        }
+        return result;
+    }
+
+private:
+    struct State {
+        std::shared_ptr<TopoEntity> entity;
+        TopoDS_Shape shape;
+        bool active;
+    };
+    std::vector<State> saved;
+};
+
+template <typename GroupList>
+void rebuildGroupsHolding(const GroupList& groups, const std::set<const TopoEntity*>& changed)
+{
+    for (const auto& group : groups) {
+        const auto members = group->getEntities();
+        if (std::any_of(members.begin(), members.end(),
+                        [&](const auto& entity) { return changed.count(entity.get()) != 0; })) {
+            group->buildShape();
+        }
+    }
+}
+
+} // namespace
+
+void GeometryData::addAir(double padding, std::vector<std::string> terminals)
+{
+    if (dimension == 0) {
+        computeDimension();
+    }
+    const int modelDimension = dimension;
+    AirMode mode = boxAir;
+    if (modelDimension == 3) {
+        mode = boxAir;
+    } else if (modelDimension == 2) {
+        mode = axisymmetric ? axisymmetricAir : planarAir;
+    } else {
+        // Clients match this text as it stands, the missing blank included.
+        throw vemra_exception("Dimension of GeometryData is " + std::to_string(modelDimension) + "is not supported");
+    }
+
+    // Terminals in entity order; names that match nothing are ignored.
+    const std::set<std::string> terminalNames(terminals.begin(), terminals.end());
+    TopTools_ListOfShape terminalFaces;
+    for (const auto& entity : entities) {
+        if (terminalNames.count(entity->getName()) == 0) {
+            continue;
+        }
+        const TopoDS_Shape shape = entity->getShape();
+        // Only the box is cut at terminal planes; the rectangles ignore terminals.
+        if (mode == boxAir && (shape.IsNull() || shape.ShapeType() != TopAbs_FACE)) {
+            throw vemra_exception("Terminal " + entity->getName() + " is not a face.");
+        }
+        terminalFaces.Append(shape);
+    }
+
+    const EntityStates before(entities);
+    TopoDS_Shape newPartition;
+    std::vector<std::shared_ptr<TopoEntity>> newEntities;
+    std::vector<std::shared_ptr<DomainGroup>> newDomains;
+    std::vector<std::shared_ptr<BoundaryGroup>> newBoundaries;
+    std::map<std::string, std::vector<std::string>> newRelations;
+    try {
+        AirBuilder builder;
+        builder.setTerminalFaces(terminalFaces);
+        builder.setEntities(entities);
+        builder.setPadding(padding);
+        builder.setMode(mode);
+        builder.create();
+        const TopoDS_Shape infinity = builder.getInfinityShape();
+        const TopoDS_Shape airShape = builder.getAirShape();
+        const TopoDS_Shape axisShape = builder.getAxisShape();
+
+        // The model (now trimmed) and the air become one partition, unless
+        // the builder has made it already.
+        newPartition = builder.getPartitionShape();
+        if (newPartition.IsNull()) {
+            ShapeList list(entities);
+            for (TopExp_Explorer explorer(airShape, modelDimension == 3 ? TopAbs_SOLID : TopAbs_FACE);
+                 explorer.More(); explorer.Next()) {
+                list.add(explorer.Current());
+            }
+            newPartition = list.fuse();
+        }
+        const PartitionPieces pieces(newPartition);
+        newEntities = pieces.makeEntities(1);
+
+        const SameShapeSearch pieceCandidates(newEntities, modelDimension);
+        const SameShapeSearch boundaryCandidates(newEntities, modelDimension - 1);
+        newDomains.push_back(airGroup<DomainGroup>("air", "Air", "air", pieceCandidates, airShape));
+        if (!infinity.IsNull()) {
+            newBoundaries.push_back(
+                airGroup<BoundaryGroup>("air_infinity", "Infinity", "infinity", boundaryCandidates, infinity));
+        }
+        if (getAppName() == "INDUCTION" && modelDimension == 3) {
+            int n = 1;
+            for (const TopoDS_Shape& face : terminalFaces) {
+                if (face.IsNull()) {
+                    continue;
+                }
+                const std::string name = "Terminal" + std::to_string(n);
+                newBoundaries.push_back(airGroup<BoundaryGroup>(name, name, n % 2 == 1 ? "terminal" : "terminal2",
+                                                                boundaryCandidates, face));
+                ++n;
+            }
+        }
+        if (!axisShape.IsNull()) {
+            newBoundaries.push_back(
+                airGroup<BoundaryGroup>("air_axis", "Symmetry Axis", "axis", boundaryCandidates, axisShape));
+        }
+        pieces.relate(newRelations, modelDimension);
+    } catch (const Standard_Failure& failure) {
+        before.restore();
+        throw kernelFailure("addAir", failure);
+    } catch (...) {
+        before.restore();
+        throw;
+    }
+
+    // The document's groups still hold the old entities until the
+    // finalisation refills them from their shapes, which must show the trim.
+    const std::set<const TopoEntity*> trimmed = before.changed();
+    partitionShape = newPartition;
+    entities.clear();
+    if (groupMode == groupsFromAllEntities) {
+        domains.clear();
+        boundaries.clear();
+    } else if (!trimmed.empty()) {
+        try {
+            rebuildGroupsHolding(domains, trimmed);
+            rebuildGroupsHolding(boundaries, trimmed);
+        } catch (const Standard_Failure& failure) {
+            throw kernelFailure("addAir", failure);
+        }
+    }
+    relations = std::move(newRelations);
+    for (const auto& entity : newEntities) {
+        addEntity(entity);
+    }
+    domains.insert(domains.end(), newDomains.begin(), newDomains.end());
+    boundaries.insert(boundaries.end(), newBoundaries.begin(), newBoundaries.end());
+    geometryChanged = true;
+    exportRawGeometry();
+}

@@ -11,6 +11,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/NamedLookup.h"
+#include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "geometryData/WorkingDirectory.h"
@@ -50,14 +51,12 @@ void checkNamesUnique(const std::vector<std::shared_ptr<DomainGroup>>& domains,
 // on two threads at once, and the statistics boxes follow those
 // triangulations, so they must come out the same on every run.
 template <typename GroupPtr>
-void refillGroup(const GroupPtr& group, const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
+void refillGroup(const GroupPtr& group, const SameShapeSearch& candidates)
 {
     const TopoDS_Shape formerShape = group->getShape();
     group->clearEntities();
-    for (const auto& entity : entities) {
-        if (entity->getDimensionType() == dimension && isSameShape(entity->getShape(), formerShape)) {
-            group->addEntity(entity);
-        }
+    for (const auto& entity : candidates.sameAs(formerShape)) {
+        group->addEntity(entity);
     }
     group->setId(0);
     group->buildShape();
@@ -87,13 +86,15 @@ void GeometryData::finalize()
     }
     if (geometryChanged) {
         try {
+            const SameShapeSearch pieces(entities, dimension);
             for (const auto& domain : domains) {
                 domain->clearBoundaries();
-                refillGroup(domain, entities, dimension);
+                refillGroup(domain, pieces);
             }
+            const SameShapeSearch sides(entities, dimension - 1);
             for (const auto& boundary : boundaries) {
                 boundary->clearDomains();
-                refillGroup(boundary, entities, dimension - 1);
+                refillGroup(boundary, sides);
             }
         } catch (const Standard_Failure& failure) {
             throw kernelFailure("Refilling the groups", failure);

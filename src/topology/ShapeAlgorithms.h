@@ -75,7 +75,7 @@ double getMinEdgeLength(const TopoDS_Shape& shape);
 double getBoundingBoxDiagonal(const TopoDS_Shape& shape);
 gp_Pnt getCentreOfMass(const TopoDS_Shape& shape);
 // Smallest distance; direction is the vector from a's point to b's point.
-// Raises vemra_exception when the kernel's search does not complete.
+// When the kernel's search does not complete: 1e20 and a zero vector.
 double getMinDistance(TopoDS_Shape a, TopoDS_Shape b, gp_Vec& direction);
 // Normal of the underlying surface at (u, v) = (0, 0), orientation ignored.
 gp_Dir getFaceNormal(TopoDS_Shape face);

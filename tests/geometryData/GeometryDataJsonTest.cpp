@@ -161,8 +161,36 @@ TEST(RawGeometryJson, DocumentsAndTheirOutcome)
         libraryError("terminal without name", R"({"operate": [{"function": "addAir", "terminals": [{}]}]})", 403),
         libraryError("terminal not an object", R"({"operate": [{"function": "addAir", "terminals": [3]}]})", 304),
         libraryError("terminal name a number", R"({"operate": [{"function": "addAir", "terminals": [{"name": 3}]}]})", 302),
-        // The air operation is queued (it is not built in this round).
-        raises("addAir queued with defaults", R"({"operate": [{"function": "addAir"}]})", "GeometryData::addAir: not built yet"),
+        // The air around small [0,1]^3 and large [1,3]x[0,2]x[0,2] (volume 9).
+        reads("addAir queued with defaults", R"({"operate": [{"function": "addAir"}]})",
+              [](GeometryData& model, const json&) {
+                  // Automatic padding: half the diagonal of [0,3]x[0,2]x[0,2].
+                  const double p = 0.5 * std::sqrt(17.0);
+                  const double expected = (3 + 2 * p) * (2 + 2 * p) * (2 + 2 * p) - 9.0;
+                  EXPECT_NEAR(getShapeVolume(model.getDomain("air")->getShape()), expected, 1e-6 * expected);
+              }),
+        // Padding 1 and the terminal sideFace (large's face y = 0): the box
+        // [-1,4]x[-1,3]x[-1,3] ends at y = 0; names that match nothing are ignored.
+        reads("addAir queued with padding and terminals",
+              R"({"operate": [{"function": "addAir", "padding": 1,
+                               "terminals": [{"name": "none"}, {"name": "sideFace"}]}]})",
+              [](GeometryData& model, const json&) {
+                  EXPECT_NEAR(getShapeVolume(model.getDomain("air")->getShape()), 51.0, 51e-6);
+              }),
+        // Object form in key order: the air around the model, then the scale
+        // (5^3 - 1) * 8, or the scale, then the air (6^3 - 8).
+        reads("object form runs in key order: addAir, then scale",
+              R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"}], "faces": [], "edges": [],
+                  "operate": {"b": {"function": "scale", "scale": 2}, "a": {"function": "addAir", "padding": 2}}})",
+              [](GeometryData& model, const json&) {
+                  EXPECT_NEAR(getShapeVolume(model.getDomain("air")->getShape()), 992.0, 992e-6);
+              }),
+        reads("object form runs in key order: scale, then addAir",
+              R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"}], "faces": [], "edges": [],
+                  "operate": {"a": {"function": "scale", "scale": 2}, "b": {"function": "addAir", "padding": 2}}})",
+              [](GeometryData& model, const json&) {
+                  EXPECT_NEAR(getShapeVolume(model.getDomain("air")->getShape()), 208.0, 208e-6);
+              }),
         // Names and ids.
         raisesPrefix("unsafe entity name", R"({"faces": [{"name": "../up", "path": "geometry/raw/sideFace.brep"}]})",
                      "Invalid entity name"),

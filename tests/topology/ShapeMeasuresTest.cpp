@@ -184,6 +184,11 @@ TEST(ShapeMeasures, MinDistance)
         EXPECT_NEAR(getMinDistance(unitCube(), c.other, direction), c.distance, 1e-9) << c.name;
         EXPECT_LT((direction - c.direction).Magnitude(), 1e-9) << c.name;
     }
+    // A point at infinity leaves the kernel's search undone, which is no
+    // error: 1e20 and a zero direction.
+    gp_Vec direction(1, 1, 1);
+    EXPECT_EQ(getMinDistance(vertexAt(INFINITY, 0, 0), vertexAt(0, 0, 0), direction), 1e20);
+    EXPECT_EQ(direction.Magnitude(), 0.0);
 }
 
 TEST(ShapeMeasures, FaceNormal)

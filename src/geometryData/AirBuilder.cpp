@@ -1,0 +1,574 @@
+#include "geometryData/AirBuilder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <utility>
+
+#include <BRepAlgoAPI_BuilderAlgo.hxx>
+#include <BRepAlgoAPI_Common.hxx>
+#include <BRepAlgoAPI_Cut.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakeVertex.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
+#include <BRepLib_MakeFace.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepPrimAPI_MakeHalfSpace.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <GC_MakeSegment.hxx>
+#include <GeomLib_IsPlanarSurface.hxx>
+#include <Geom_Surface.hxx>
+#include <Standard_Failure.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopTools_MapOfShape.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
+#include <gp.hxx>
+#include <gp_Pln.hxx>
+
+#include "geometryData/GeneralFuse.h"
+#include "geometryData/ShapeList.h"
+#include "geometryData/ShapeStatistics.h"
+#include "geometryData/TopoEntity.h"
+#include "topology/KernelGuard.h"
+#include "topology/ShapeAlgorithms.h"
+#include "vemra_exception.h"
+
+namespace {
+
+const char* const addingAirFailed = "Problem during adding air! Please check your input or contact support!";
+const char* const terminalNotPlanar =
+    "Input faces for air boundary (terminal) is not planar! Please check input boundaries!";
+
+// The tolerance of the axisymmetric checks, applied to a hundredth of the
+// coordinate as the model has always been checked.
+constexpr double axisymmetricTolerance = 1e-7;
+constexpr double axisymmetricScale = 0.01;
+// Below this angle (radians) the terminal's normal points towards the model.
+constexpr double towardsModelAngle = 1.57;
+
+// Each distinct sub-shape of a type, in the kernel's map order.
+TopTools_IndexedMapOfShape distinct(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    TopTools_IndexedMapOfShape map;
+    TopExp::MapShapes(shape, type, map);
+    return map;
+}
+
+bool holds(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    return !shape.IsNull() && TopExp_Explorer(shape, type).More();
+}
+
+void requireSomething(const TopoDS_Shape& model)
+{
+    if (model.IsNull() || getMainShapeType(model) == TopAbs_VERTEX) {
+        throw vemra_exception("Cannot add air: the model has no shape to surround.");
+    }
+}
+
+// The fuse of the model's shapes; nothing to fuse leaves nothing to surround.
+TopoDS_Shape fuseModel(ShapeList list)
+{
+    TopoDS_Shape fused;
+    if (!list.getShapes().IsEmpty()) {
+        fused = list.fuse();
+    }
+    requireSomething(fused);
+    return fused;
+}
+
+// The model's shapes side by side. It has the fused model's extent and
+// solids that fill the same space, which is all the box needs when no
+// terminal asks for the model's centre of mass.
+TopoDS_Shape gatherModel(const ShapeList& list)
+{
+    BRep_Builder builder;
+    TopoDS_Compound compound;
+    builder.MakeCompound(compound);
+    for (const TopoDS_Shape& shape : list.getShapes()) {
+        builder.Add(compound, shape);
+    }
+    requireSomething(compound);
+    return compound;
+}
+
+ShapeStatistics statisticsOf(const TopoDS_Shape& shape)
+{
+    ShapeStatistics statistics;
+    getShapeStatistics(shape, statistics);
+    return statistics;
+}
+
+// The padding asked for, or half the diagonal of the model's box.
+double effectivePadding(double padding, const ShapeStatistics& box)
+{
+    if (padding > 0.0) {
+        if (!std::isfinite(padding)) {
+            throw vemra_exception("Invalid padding for the air: it must be a finite number.");
+        }
+        return padding;
+    }
+    const double dx = box.maxX - box.minX;
+    const double dy = box.maxY - box.minY;
+    const double dz = box.maxZ - box.minZ;
+    return 0.5 * std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// Runs a cut or common. A failed run, or a result without a piece of the
+// required kind (TopAbs_SHAPE: none required), is the builder's failure.
+TopoDS_Shape runBoolean(BRepAlgoAPI_BooleanOperation& operation, const TopoDS_Shape& argument,
+                        const TopTools_ListOfShape& tools, bool parallel, TopAbs_ShapeEnum required)
+{
+    TopTools_ListOfShape arguments;
+    arguments.Append(argument);
+    operation.SetArguments(arguments);
+    operation.SetTools(tools);
+    operation.SetRunParallel(parallel);
+    // The tools are the model's own shapes: their tolerances must stay as they are.
+    operation.SetNonDestructive(true);
+    try {
+        operation.Build();
+    } catch (const Standard_Failure& failure) {
+        LOG(ERROR) << "Adding air: Boolean operation raised " << kernelFailureText(failure);
+        throw vemra_exception(addingAirFailed);
+    }
+    if (operation.HasErrors()) {
+        std::ostringstream alerts;
+        operation.DumpErrors(alerts);
+        LOG(ERROR) << "Adding air: Boolean operation failed: " << alerts.str();
+        throw vemra_exception(addingAirFailed);
+    }
+    const TopoDS_Shape result = operation.Shape();
+    if (required != TopAbs_SHAPE && !holds(result, required)) {
+        LOG(ERROR) << "Adding air: the air region vanished in a Boolean operation";
+        throw vemra_exception(addingAirFailed);
+    }
+    return result;
+}
+
+TopTools_ListOfShape listOf(const TopTools_IndexedMapOfShape& map)
+{
+    TopTools_ListOfShape list;
+    for (int i = 1; i <= map.Extent(); ++i) {
+        list.Append(map(i));
+    }
+    return list;
+}
+
+TopoDS_Shape fuseOf(const TopTools_ListOfShape& shapes)
+{
+    ShapeList list;
+    for (const TopoDS_Shape& shape : shapes) {
+        list.add(shape);
+    }
+    return list.fuse();
+}
+
+TopoDS_Shape vertexAt(const gp_Pnt& point)
+{
+    return BRepBuilderAPI_MakeVertex(point).Shape();
+}
+
+// The half-space beyond a terminal face's plane, on the side away from the
+// model's centre.
+TopoDS_Shape halfSpaceBeyond(const TopoDS_Shape& terminal, const gp_Pnt& modelCentre)
+{
+    // Anything but a face has no plane to cut at.
+    if (terminal.IsNull() || terminal.ShapeType() != TopAbs_FACE) {
+        throw vemra_exception(terminalNotPlanar);
+    }
+    const ShapeStatistics terminalStatistics = statisticsOf(terminal);
+    const gp_Pnt centre(terminalStatistics.centreX, terminalStatistics.centreY, terminalStatistics.centreZ);
+    const Handle(Geom_Surface) surface = BRep_Tool::Surface(TopoDS::Face(terminal));
+    if (surface.IsNull()) {
+        throw vemra_exception(terminalNotPlanar);
+    }
+    const GeomLib_IsPlanarSurface planarity(surface, 1e-7);
+    if (!planarity.IsPlanar()) {
+        throw vemra_exception(terminalNotPlanar);
+    }
+    // The plane found is exact even for a planar B-spline; its sense is set below.
+    gp_Dir normal = planarity.Plan().Axis().Direction();
+
+    gp_Vec towardsModel;
+    getMinDistance(vertexAt(centre), vertexAt(modelCentre), towardsModel);
+    if (towardsModel.Magnitude() <= gp::Resolution()) {
+        throw vemra_exception("Cannot orient terminal face: its centre coincides with the centre of the model.");
+    }
+    if (normal.Angle(gp_Dir(towardsModel)) < towardsModelAngle) {
+        normal.Reverse();
+    }
+    const gp_Pnt beyond = centre.Translated(gp_Vec(normal));
+    const TopoDS_Face plane = BRepLib_MakeFace(gp_Pln(centre, normal)).Face();
+    return BRepPrimAPI_MakeHalfSpace(plane, beyond).Solid();
+}
+
+// The rectangle [x0, x1] x [y0, y1] in z = 0 as one face.
+TopoDS_Shape rectangleFace(double x0, double y0, double x1, double y1)
+{
+    const gp_Pnt corners[4] = {gp_Pnt(x0, y0, 0.0), gp_Pnt(x1, y0, 0.0), gp_Pnt(x1, y1, 0.0), gp_Pnt(x0, y1, 0.0)};
+    BRepBuilderAPI_MakeWire wire;
+    for (int i = 0; i < 4; ++i) {
+        const GC_MakeSegment segment(corners[i], corners[(i + 1) % 4]);
+        wire.Add(BRepBuilderAPI_MakeEdge(segment.Value()).Edge());
+    }
+    return BRepBuilderAPI_MakeFace(wire.Wire(), false).Face();
+}
+
+// The rectangle with every face of the model cut out of it in one cut; every
+// face of the result is kept (a ring keeps the air outside and the disk inside).
+TopoDS_Shape cutModelFaces(const TopoDS_Shape& rectangle, const TopoDS_Shape& model)
+{
+    BRepAlgoAPI_Cut cut;
+    const TopoDS_Shape result =
+        runBoolean(cut, rectangle, listOf(distinct(model, TopAbs_FACE)), false, TopAbs_FACE);
+    return fuseOf(listOf(distinct(result, TopAbs_FACE)));
+}
+
+// Whether a z of the model is off the plane z = 0 by the axisymmetric checks' measure.
+bool offPlane(double z)
+{
+    return std::fabs(axisymmetricScale * z) > axisymmetricTolerance;
+}
+
+// Extent of an edge's exact geometry.
+Bnd_Box exactBox(const TopoDS_Shape& shape)
+{
+    Bnd_Box box;
+    box.SetGap(0.0);
+    BRepBndLib::AddOptimal(shape, box, false, false);
+    return box;
+}
+
+} // namespace
+
+AirBuilder::AirBuilder() = default;
+AirBuilder::~AirBuilder() = default;
+
+void AirBuilder::setEntities(std::vector<std::shared_ptr<TopoEntity>> newEntities)
+{
+    entities = std::move(newEntities);
+}
+
+void AirBuilder::setTerminalFaces(TopTools_ListOfShape faces)
+{
+    terminalFaces = std::move(faces);
+}
+
+void AirBuilder::setPadding(double value)
+{
+    padding = value;
+}
+
+void AirBuilder::setMode(AirMode value)
+{
+    mode = value;
+}
+
+void AirBuilder::create()
+{
+    guardKernel("Adding air", [this] {
+        switch (mode) {
+        case boxAir:
+            createBoxAir();
+            break;
+        case planarAir:
+            createPlanarAir();
+            break;
+        case axisymmetricAir:
+            createAxisymmetricAir();
+            break;
+        default:
+            break;
+        }
+    });
+}
+
+TopoDS_Shape AirBuilder::getAirShape() const
+{
+    return air;
+}
+
+TopoDS_Shape AirBuilder::getInfinityShape() const
+{
+    return infinityBoundary;
+}
+
+TopoDS_Shape AirBuilder::getAxisShape() const
+{
+    return axis;
+}
+
+TopoDS_Shape AirBuilder::getPartitionShape() const
+{
+    return partition;
+}
+
+void AirBuilder::createBoxAir()
+{
+    ShapeList list(entities);
+    bool inactiveSolids = false;
+    for (const auto& entity : entities) {
+        if (entity->getDimensionType() == solidDimension && !entity->isActive()) {
+            list.add(entity->getShape());
+            inactiveSolids = true;
+        }
+    }
+    const TopoDS_Shape model = terminalFaces.IsEmpty() ? gatherModel(list) : fuseModel(list);
+    const ShapeStatistics box = statisticsOf(model);
+    const double p = effectivePadding(padding, box);
+
+    TopoDS_Shape region = BRepPrimAPI_MakeBox(gp_Pnt(box.minX - p, box.minY - p, box.minZ - p),
+                                              box.maxX - box.minX + 2.0 * p, box.maxY - box.minY + 2.0 * p,
+                                              box.maxZ - box.minZ + 2.0 * p)
+                              .Shape();
+    // With nothing to trim and nothing left out of the partition (inactive
+    // solids are cut out of the air, yet stay out of the partition), the
+    // model and the box fuse at once into the partition.
+    if (terminalFaces.IsEmpty() && !inactiveSolids) {
+        fuseWithBox(list, region);
+        return;
+    }
+    const gp_Pnt modelCentre(box.centreX, box.centreY, box.centreZ);
+    for (const TopoDS_Shape& terminal : terminalFaces) {
+        TopTools_ListOfShape halfSpace;
+        halfSpace.Append(halfSpaceBeyond(terminal, modelCentre));
+        BRepAlgoAPI_Cut cut;
+        region = runBoolean(cut, region, halfSpace, false, TopAbs_SOLID);
+    }
+    const TopTools_IndexedMapOfShape outerFaces = distinct(region, TopAbs_FACE);
+
+    // Trimming at the terminal planes; without terminals the box holds every
+    // solid whole, so the commons would only copy them.
+    std::vector<std::pair<std::shared_ptr<TopoEntity>, TopoDS_Shape>> trimmed;
+    if (!terminalFaces.IsEmpty()) {
+        TopTools_ListOfShape regionTool;
+        regionTool.Append(region);
+        for (const auto& entity : entities) {
+            if (entity->getDimensionType() != solidDimension) {
+                continue;
+            }
+            BRepAlgoAPI_Common common;
+            const TopoDS_Shape inside = runBoolean(common, entity->getShape(), regionTool, true, TopAbs_SHAPE);
+            const TopTools_IndexedMapOfShape solids = distinct(inside, TopAbs_SOLID);
+            TopoDS_Shape kept;
+            if (solids.Extent() == 1) {
+                kept = solids(1);
+            } else if (solids.Extent() > 1) {
+                BRep_Builder builder;
+                TopoDS_Compound compound;
+                builder.MakeCompound(compound);
+                for (int i = 1; i <= solids.Extent(); ++i) {
+                    builder.Add(compound, solids(i));
+                }
+                kept = compound;
+            }
+            trimmed.emplace_back(entity, kept);
+        }
+    }
+
+    // The model's solids leave cavities, all in one cut (which splits the
+    // tools at one another as the fuse would).
+    BRepAlgoAPI_Cut cavities;
+    region = runBoolean(cavities, region, listOf(distinct(model, TopAbs_SOLID)), true, TopAbs_SOLID);
+
+    // The outer boundary is what the region's own faces became; the cavity
+    // walls came from the model.
+    TopTools_MapOfShape fromOuter;
+    for (int i = 1; i <= outerFaces.Extent(); ++i) {
+        const TopoDS_Shape& face = outerFaces(i);
+        if (cavities.IsDeleted(face)) {
+            continue;
+        }
+        const TopTools_ListOfShape& images = cavities.Modified(face);
+        if (images.IsEmpty()) {
+            fromOuter.Add(face);
+        }
+        for (const TopoDS_Shape& image : images) {
+            fromOuter.Add(image);
+        }
+    }
+    TopTools_ListOfShape outer;
+    for (TopExp_Explorer explorer(region, TopAbs_FACE); explorer.More(); explorer.Next()) {
+        if (fromOuter.Contains(explorer.Current())) {
+            outer.Append(explorer.Current());
+        }
+    }
+    if (outer.IsEmpty()) {
+        LOG(ERROR) << "Adding air: the air kept no face of its outer boundary";
+        throw vemra_exception(addingAirFailed);
+    }
+    const TopoDS_Shape infinity = fuseOf(outer);
+
+    // Every check has passed: only now does the model see the trim.
+    for (const auto& [entity, kept] : trimmed) {
+        if (kept.IsNull()) {
+            LOG(WARNING) << "Adding air: solid " << entity->getName()
+                         << " lies wholly beyond the terminal planes and is left out of the model";
+            entity->setActive(false);
+        } else {
+            entity->setShape(kept);
+        }
+    }
+    infinityBoundary = infinity;
+    air = region;
+    // The partition is left to the fuse of the model and this air.
+    partition.Nullify();
+}
+
+void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
+{
+    TopTools_ListOfShape shapes = model.getShapes();
+    shapes.Append(box);
+    BRepAlgoAPI_BuilderAlgo fuse;
+    // As the shape list fuses: the same pieces in the same order, so the
+    // partition is numbered as the fuse of the model and the air would be.
+    fuse.SetArguments(flattenToPieces(shapes));
+    fuse.SetRunParallel(true);
+    fuse.SetNonDestructive(true);
+    fuse.SetGlue(BOPAlgo_GlueOff);
+    try {
+        fuse.Build();
+    } catch (const Standard_Failure& failure) {
+        LOG(ERROR) << "Adding air: the fuse of the model and the box raised " << kernelFailureText(failure);
+        throw vemra_exception(addingAirFailed);
+    }
+    if (fuse.HasErrors()) {
+        std::ostringstream alerts;
+        fuse.DumpErrors(alerts);
+        LOG(ERROR) << "Adding air: the fuse of the model and the box failed: " << alerts.str();
+        throw vemra_exception(addingAirFailed);
+    }
+    if (fuse.HasWarnings()) {
+        std::ostringstream alerts;
+        fuse.DumpWarnings(alerts);
+        LOG(WARNING) << "Adding air: the fuse of the model and the box: " << alerts.str();
+    }
+
+    // The pieces of the box are the air, but for those that are the model's.
+    const auto images = [&fuse](const TopoDS_Shape& shape) {
+        TopTools_ListOfShape found;
+        if (!fuse.IsDeleted(shape)) {
+            found = fuse.Modified(shape);
+            if (found.IsEmpty()) {
+                found.Append(shape);
+            }
+        }
+        return found;
+    };
+    const auto addImages = [&images](const TopoDS_Shape& shape, TopTools_MapOfShape& into) {
+        for (const TopoDS_Shape& image : images(shape)) {
+            into.Add(image);
+        }
+    };
+    TopTools_MapOfShape modelPieces;
+    for (const TopoDS_Shape& piece : fuse.Arguments()) {
+        if (!piece.IsSame(box)) {
+            addImages(piece, modelPieces);
+        }
+    }
+    TopTools_MapOfShape boxPieces;
+    addImages(box, boxPieces);
+    BRep_Builder builder;
+    TopoDS_Compound airSolids;
+    builder.MakeCompound(airSolids);
+    bool holdsAir = false;
+    for (TopExp_Explorer explorer(fuse.Shape(), TopAbs_SOLID); explorer.More(); explorer.Next()) {
+        if (boxPieces.Contains(explorer.Current()) && !modelPieces.Contains(explorer.Current())) {
+            builder.Add(airSolids, explorer.Current());
+            holdsAir = true;
+        }
+    }
+    TopTools_ListOfShape outer;
+    for (TopExp_Explorer explorer(box, TopAbs_FACE); explorer.More(); explorer.Next()) {
+        TopTools_ListOfShape faces = images(explorer.Current());
+        outer.Append(faces);
+    }
+    if (!holdsAir || outer.IsEmpty()) {
+        LOG(ERROR) << "Adding air: the fuse of the model and the box left no air";
+        throw vemra_exception(addingAirFailed);
+    }
+    const TopoDS_Shape infinity = fuseOf(outer);
+    infinityBoundary = infinity;
+    air = airSolids;
+    partition = fuse.Shape();
+}
+
+void AirBuilder::createPlanarAir()
+{
+    const TopoDS_Shape model = fuseModel(ShapeList(entities));
+    const ShapeStatistics box = statisticsOf(model);
+    const double p = effectivePadding(padding, box);
+    if (offPlane(box.minZ) || offPlane(box.maxZ)) {
+        LOG(WARNING) << "Adding air: the model does not lie in z = 0, where the air rectangle is made; "
+                        "the air surrounds nothing";
+    }
+    const TopoDS_Shape rectangle = rectangleFace(box.minX - p, box.minY - p, box.maxX + p, box.maxY + p);
+    const TopoDS_Shape infinity = fuseOf(listOf(distinct(rectangle, TopAbs_EDGE)));
+    const TopoDS_Shape region = cutModelFaces(rectangle, model);
+    infinityBoundary = infinity;
+    air = region;
+    // The partition is left to the fuse of the model and this air.
+    partition.Nullify();
+}
+
+void AirBuilder::createAxisymmetricAir()
+{
+    const TopoDS_Shape model = fuseModel(ShapeList(entities));
+    const ShapeStatistics box = statisticsOf(model);
+    // Clients match these texts as they stand, spelling included.
+    if (axisymmetricScale * box.minX < -axisymmetricTolerance) {
+        throw vemra_exception(
+            "Error during creating of air. Axysimmetric geometry should be in XY plane with positive X");
+    }
+    if (offPlane(box.minZ) || offPlane(box.maxZ)) {
+        throw vemra_exception("Error during creating of air. Could not create air for non-planar geometry.");
+    }
+    const double p = effectivePadding(padding, box);
+    const double x1 = box.maxX + p;
+    const double y0 = box.minY - p;
+    const double y1 = box.maxY + p;
+    const TopoDS_Shape region = cutModelFaces(rectangleFace(0.0, y0, x1, y1), model);
+
+    // Sorted by where they lie: whatever the cut rebuilt, the axis holds the
+    // air's edges on x = 0, the infinity those on the three other sides, and
+    // an edge of the model is in neither.
+    const double tolerance = 1e-7 * std::max({1.0, std::fabs(x1), std::fabs(y0), std::fabs(y1)});
+    const auto along = [tolerance](double low, double high, double value) {
+        return std::fabs(low - value) <= tolerance && std::fabs(high - value) <= tolerance;
+    };
+    const TopTools_IndexedMapOfShape modelEdges = distinct(model, TopAbs_EDGE);
+    const TopTools_IndexedMapOfShape regionEdges = distinct(region, TopAbs_EDGE);
+    TopTools_ListOfShape axisEdges;
+    TopTools_ListOfShape outerEdges;
+    for (int i = 1; i <= regionEdges.Extent(); ++i) {
+        const TopoDS_Shape& edge = regionEdges(i);
+        if (modelEdges.Contains(edge)) {
+            continue;
+        }
+        const Bnd_Box bounds = exactBox(edge);
+        if (bounds.IsVoid()) {
+            continue;
+        }
+        double xmin, ymin, zmin, xmax, ymax, zmax;
+        bounds.Get(xmin, ymin, zmin, xmax, ymax, zmax);
+        if (along(xmin, xmax, 0.0)) {
+            axisEdges.Append(edge);
+        } else if (along(xmin, xmax, x1) || along(ymin, ymax, y0) || along(ymin, ymax, y1)) {
+            outerEdges.Append(edge);
+        }
+    }
+    infinityBoundary = fuseOf(outerEdges);
+    axis = fuseOf(axisEdges);
+    air = region;
+    // The partition is left to the fuse of the model and this air.
+    partition.Nullify();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include <TopTools_ListOfShape.hxx>
+#include <TopoDS_Shape.hxx>
+
+class ShapeList;
+class TopoEntity;
+
+// The construction of the air region: a box around a solid model, a rectangle
+// in z = 0 around a planar model, or a rectangle from the axis x = 0 around an
+// axisymmetric model.
+enum AirMode : std::int32_t {
+    boxAir = 0,
+    planarAir = 1,
+    axisymmetricAir = 2,
+};
+
+// Builds the air around a model and the air's outer ("infinity") boundary,
+// and for axisymmetric models its edges on the axis. The box is cut off at the
+// plane of each terminal face, and the model's solids are trimmed at those
+// planes (the entities are shared with the model, so the model sees the trim).
+// A construction that raises leaves the entities and the results as they were.
+class AirBuilder {
+public:
+    AirBuilder();
+    ~AirBuilder();
+
+    void setEntities(std::vector<std::shared_ptr<TopoEntity>> newEntities);
+    void setTerminalFaces(TopTools_ListOfShape faces);
+    void setPadding(double value);
+    void setMode(AirMode value);
+
+    // Runs the construction of the mode; a value outside the three does nothing.
+    void create();
+
+    TopoDS_Shape getAirShape() const;
+    TopoDS_Shape getInfinityShape() const;
+    TopoDS_Shape getAxisShape() const;
+    // The model and the air as one partition, the very shape that the fuse of
+    // the model's shapes and the air's solids gives, when the construction has
+    // made it on the way (the box without terminals); null otherwise.
+    TopoDS_Shape getPartitionShape() const;
+
+private:
+    void createBoxAir();
+    void createPlanarAir();
+    void createAxisymmetricAir();
+    void fuseWithBox(const ShapeList& model, const TopoDS_Shape& box);
+
+    AirMode mode = boxAir;
+    std::vector<std::shared_ptr<TopoEntity>> entities;
+    TopTools_ListOfShape terminalFaces;
+    double padding = 0.0;
+    TopoDS_Shape infinityBoundary;
+    TopoDS_Shape air;
+    TopoDS_Shape axis;
+    TopoDS_Shape partition;
+};

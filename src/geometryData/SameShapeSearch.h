@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include <TopoDS_Shape.hxx>
+#include <gp_Pnt.hxx>
+
+class TopoEntity;
+
+// Finds, among the entities of one dimension, those that are the same shape as
+// a target (isSameShape: a compound target stands for its parts). The
+// entities' measures are taken once; only an entity whose measure and centre
+// of mass come near a part of the target is compared in full, so a search
+// does not triangulate every entity against every target.
+class SameShapeSearch {
+public:
+    SameShapeSearch(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension);
+
+    // The matching entities, in entity order; none for a null target.
+    std::vector<std::shared_ptr<TopoEntity>> sameAs(const TopoDS_Shape& target) const;
+
+private:
+    struct Measure {
+        double mass = 0.0;
+        gp_Pnt centre;
+    };
+    Measure measureOf(const TopoDS_Shape& shape) const;
+    bool mayBeSame(const Measure& entity, const Measure& part) const;
+
+    int dimension;
+    std::vector<std::shared_ptr<TopoEntity>> members;
+    // Measures of the members; a compound member has none and is always compared in full.
+    std::vector<Measure> measures;
+    std::vector<bool> measured;
+};

@@ -1,0 +1,75 @@
+// The search for entities that are the same shape as a target finds exactly
+// what comparing the target with every entity finds.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "GroupFixtures.h"
+#include "geometryData/SameShapeSearch.h"
+#include "geometryData/TopoEntity.h"
+#include "topology/ShapeAlgorithms.h"
+
+using namespace groupFixtures;
+
+namespace {
+
+std::vector<std::string> namesOf(const std::vector<std::shared_ptr<TopoEntity>>& entities)
+{
+    std::vector<std::string> names;
+    for (const auto& e : entities) {
+        names.push_back(e->getName());
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(SameShapeSearch, FindsWhatTheFullComparisonFinds)
+{
+    // The six faces of a unit cube, a compound entity holding a square like
+    // the cube's top and one far away, and two solids.
+    std::vector<std::shared_ptr<TopoEntity>> entities;
+    const TopoDS_Shape cube = unitCube();
+    const char* sides[] = {"x0", "x1", "y0", "y1", "z0", "z1"};
+    for (int axis = 0, i = 0; axis < 3; ++axis) {
+        for (double value : {0.0, 1.0}) {
+            entities.push_back(entity(planarFace(cube, axis, value), sides[i++]));
+        }
+    }
+    entities.push_back(entity(compoundOf(squareAt(0, 0, 1), squareAt(5, 5, 1)), "pair"));
+    entities.push_back(entity(cube, "cube"));
+    entities.push_back(entity(boxAt(2, 0, 0), "other"));
+
+    using Names = std::vector<std::string>;
+    const struct {
+        const char* name;
+        int dimension;
+        TopoDS_Shape target;
+        Names expected; // worked out from the shapes
+    } cases[] = {
+        {"a square like the bottom", 2, squareAt(0, 0, 0), {"z0"}},
+        {"a square like the top: the face and the compound holding one", 2, squareAt(0, 0, 1), {"z1", "pair"}},
+        {"a compound of bottom and top", 2, compoundOf(squareAt(0, 0, 0), squareAt(0, 0, 1)), {"z0", "z1", "pair"}},
+        // Within the identity test's tolerances: area 0.08 % larger, centre 0.0002 away.
+        {"a square a little larger than the bottom", 2, squareAt(0, 0, 0, 1.0004), {"z0"}},
+        {"a square apart from the cube", 2, squareAt(3, 3, 0), {}},
+        {"a solid among faces", 2, cube, {}},
+        {"the cube among solids", 3, boxAt(0, 0, 0), {"cube"}},
+        {"a null target", 3, TopoDS_Shape(), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SameShapeSearch search(entities, c.dimension);
+        const Names found = namesOf(search.sameAs(c.target));
+        EXPECT_EQ(found, c.expected);
+        Names compared;
+        for (const auto& e : entities) {
+            if (e->getDimensionType() == c.dimension && isSameShape(e->getShape(), c.target)) {
+                compared.push_back(e->getName());
+            }
+        }
+        EXPECT_EQ(found, compared);
+    }
+}
