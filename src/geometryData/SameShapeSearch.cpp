@@ -33,23 +33,49 @@ std::vector<std::shared_ptr<TopoEntity>> SameShapeSearch::sameAs(const TopoDS_Sh
     if (target.IsNull()) {
         return found;
     }
-    std::vector<Measure> parts;
+    std::vector<TopoDS_Shape> pieces;
     if (target.ShapeType() == TopAbs_COMPOUND) {
         for (TopExp_Explorer explorer(target, getMainShapeType(target)); explorer.More(); explorer.Next()) {
-            parts.push_back(measureOf(explorer.Current()));
+            pieces.push_back(explorer.Current());
         }
     } else {
-        parts.push_back(measureOf(target));
+        pieces.push_back(target);
+    }
+    std::vector<Measure> parts;
+    for (const auto& piece : pieces) {
+        parts.push_back(measureOf(piece));
     }
     for (std::size_t i = 0; i < members.size(); ++i) {
         const bool near = !measured[i] || std::any_of(parts.begin(), parts.end(), [&](const Measure& part) {
             return mayBeSame(measures[i], part);
         });
-        if (near && isSameShape(members[i]->getShape(), target)) {
-            found.push_back(members[i]);
+        if (near) {
+            if (isSameShape(members[i]->getShape(), target)) {
+                found.push_back(members[i]);
+            }
+        } else {
+            meshAsComparisonWould(members[i]->getShape(), pieces);
         }
     }
     return found;
+}
+
+// The full comparison triangulates both shapes before it measures them, and
+// the statistics boxes follow those triangulations: a member passed over must
+// be left meshed exactly as the comparison would have left it, in the same
+// order (the member first, then each piece of the target of its type).
+void SameShapeSearch::meshAsComparisonWould(const TopoDS_Shape& member, const std::vector<TopoDS_Shape>& pieces)
+{
+    const TopAbs_ShapeEnum type = member.ShapeType();
+    if (type != TopAbs_SOLID && type != TopAbs_FACE && type != TopAbs_EDGE) {
+        return;
+    }
+    for (const auto& piece : pieces) {
+        if (piece.ShapeType() == type) {
+            meshShape(member);
+            meshShape(piece);
+        }
+    }
 }
 
 // The exact-geometry properties that the identity test compares.

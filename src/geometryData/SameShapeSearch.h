@@ -12,7 +12,8 @@ class TopoEntity;
 // a target (isSameShape: a compound target stands for its parts). The
 // entities' measures are taken once; only an entity whose measure and centre
 // of mass come near a part of the target is compared in full, so a search
-// does not triangulate every entity against every target.
+// does not measure every entity against every target. The others are only
+// triangulated as the full comparison would have left them.
 class SameShapeSearch {
 public:
     SameShapeSearch(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension);
@@ -27,6 +28,7 @@ private:
     };
     Measure measureOf(const TopoDS_Shape& shape) const;
     bool mayBeSame(const Measure& entity, const Measure& part) const;
+    static void meshAsComparisonWould(const TopoDS_Shape& member, const std::vector<TopoDS_Shape>& pieces);
 
     int dimension;
     std::vector<std::shared_ptr<TopoEntity>> members;

@@ -8,6 +8,7 @@
 
 #include "GroupFixtures.h"
 #include "geometryData/SameShapeSearch.h"
+#include "geometryData/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/ShapeAlgorithms.h"
 
@@ -71,5 +72,46 @@ TEST(SameShapeSearch, FindsWhatTheFullComparisonFinds)
             }
         }
         EXPECT_EQ(found, compared);
+    }
+}
+
+// The statistics boxes follow whatever triangulation the comparisons left, so
+// the entities the search passes over must be left meshed as the full
+// comparison would have left them.
+TEST(SameShapeSearch, LeavesTheTriangulationsOfTheFullComparison)
+{
+    const auto makeModel = [] {
+        // The cube's own faces share its geometry; a face meshed alone gets a
+        // finer deflection than as part of the cube.
+        const TopoDS_Shape cube = unitCube();
+        std::vector<std::shared_ptr<TopoEntity>> entities;
+        entities.push_back(entity(planarFace(cube, 2, 1.0), "top"));
+        entities.push_back(entity(cube, "cube"));
+        entities.push_back(entity(boxAt(2, 0, 0), "other"));
+        entities.push_back(entity(planarFace(cube, 0, 0.0), "side"));
+        return entities;
+    };
+    const auto searched = makeModel();
+    const auto compared = makeModel();
+    const TopoDS_Shape targets[] = {boxAt(2, 0, 0), squareAt(5, 5, 5)};
+    for (const auto& target : targets) {
+        const int dimension = getMainShapeType(target) == TopAbs_SOLID ? 3 : 2;
+        SameShapeSearch(searched, dimension).sameAs(target);
+        for (const auto& e : compared) {
+            if (e->getDimensionType() == dimension) {
+                isSameShape(e->getShape(), target);
+            }
+        }
+    }
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        SCOPED_TRACE(searched[i]->getName());
+        ShapeStatistics a;
+        ShapeStatistics b;
+        getShapeStatistics(searched[i]->getShape(), a);
+        getShapeStatistics(compared[i]->getShape(), b);
+        EXPECT_EQ(a.minX, b.minX);
+        EXPECT_EQ(a.maxX, b.maxX);
+        EXPECT_EQ(a.minZ, b.minZ);
+        EXPECT_EQ(a.maxZ, b.maxZ);
     }
 }
