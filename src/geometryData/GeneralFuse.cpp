@@ -1,9 +1,13 @@
 #include "geometryData/GeneralFuse.h"
 
+#include <algorithm>
 #include <set>
+#include <sstream>
 #include <vector>
 
 #include <BOPAlgo_Builder.hxx>
+#include <BRepGProp.hxx>
+#include <GProp_GProps.hxx>
 #include <Message_Alert.hxx>
 #include <Message_Report.hxx>
 #include <Precision.hxx>
@@ -12,6 +16,8 @@
 #include <TopTools_MapOfShape.hxx>
 
 #include <easylogging++.h>
+
+#include "vemra_exception.h"
 
 namespace {
 
@@ -29,6 +35,49 @@ std::string alertNames(const Handle(Message_Report) & report, Message_Gravity gr
     return names;
 }
 
+std::string numberText(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+double solidVolume(const TopoDS_Shape& solid)
+{
+    GProp_GProps properties;
+    BRepGProp::VolumeProperties(solid, properties);
+    return properties.Mass();
+}
+
+// The kernel can lose most of the volume or invert solids without an alert:
+// such a result must not become the model. Every solid is measured once.
+void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result, const std::string& operation)
+{
+    double largestArgument = 0.0;
+    for (const TopoDS_Shape& argument : arguments) {
+        for (TopExp_Explorer explorer(argument, TopAbs_SOLID); explorer.More(); explorer.Next()) {
+            largestArgument = std::max(largestArgument, solidVolume(explorer.Current()));
+        }
+    }
+    double total = 0.0;
+    TopTools_MapOfShape seen;
+    for (TopExp_Explorer explorer(result, TopAbs_SOLID); explorer.More(); explorer.Next()) {
+        if (!seen.Add(explorer.Current())) {
+            continue;
+        }
+        const double volume = solidVolume(explorer.Current());
+        if (!(volume > 0.0)) {
+            throw vemra_exception(operation + " failed: the result holds a solid of non-positive volume " +
+                                  numberText(volume));
+        }
+        total += volume;
+    }
+    if (total < largestArgument * (1.0 - 1e-6)) {
+        throw vemra_exception(operation + " failed: the solids of the result hold a volume of " + numberText(total) +
+                              ", less than the largest solid given (" + numberText(largestArgument) + ")");
+    }
+}
+
 // Appends the sub-shapes of one type found in the shape (not inside a shape of
 // the avoided type), each distinct sub-shape once.
 void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_ShapeEnum avoid,
@@ -39,9 +88,16 @@ void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_Shape
     }
     TopTools_MapOfShape seen;
     for (TopExp_Explorer explorer(shape, type, avoid); explorer.More(); explorer.Next()) {
-        if (seen.Add(explorer.Current())) {
-            pieces.Append(explorer.Current());
+        if (!seen.Add(explorer.Current())) {
+            continue;
         }
+        // A solid without faces holds no geometry, and fusing it loses the
+        // volume of the others.
+        if (type == TopAbs_SOLID && !TopExp_Explorer(explorer.Current(), TopAbs_FACE).More()) {
+            LOG(WARNING) << "An empty solid (without faces) takes no part in the fuse and is dropped";
+            continue;
+        }
+        pieces.Append(explorer.Current());
     }
 }
 
@@ -75,6 +131,7 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
             return result;
         }
         result.shape = builder.Shape();
+        checkVolumeKept(arguments, result.shape, options.operation);
     } catch (const Standard_Failure& failure) {
         result.errors = std::string("kernel failure ") + failure.DynamicType()->Name() + ": " +
                         failure.GetMessageString();

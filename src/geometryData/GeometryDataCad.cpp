@@ -17,6 +17,7 @@
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "misc/Utilities.h"
+#include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapeRepair.h"
@@ -73,6 +74,8 @@ TopoDS_Shape importCadFile(const std::string& path, const std::string& name)
     if (shape.IsNull()) {
         throw vemra_exception("Could not read CAD file " + name);
     }
+    // Before the repair: damaged geometry makes it and the fuse spin or crash.
+    checkShapeSoundness(shape, "CAD file " + name);
     return shape;
 }
 

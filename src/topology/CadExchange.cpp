@@ -1,8 +1,11 @@
 #include <cctype>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <sstream>
 
 #include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
 #include <IFSelect_ReturnStatus.hxx>
 #include <IGESControl_Reader.hxx>
 #include <IGESData_IGESEntity.hxx>
@@ -11,10 +14,13 @@
 #include <Interface_Static.hxx>
 #include <STEPControl_Reader.hxx>
 #include <STEPControl_Writer.hxx>
+#include <StepData_StepModel.hxx>
 #include <TopTools_FormatVersion.hxx>
 
 #include "misc/Utilities.h"
+#include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
+#include "topology/KernelMessages.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace {
@@ -61,6 +67,7 @@ std::mutex& cadTranslatorMutex()
 TopoDS_Shape readStepFile(std::string path)
 {
     const std::string failure = "Could not read STEP file " + path;
+    configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
         STEPControl_Reader reader;
@@ -68,6 +75,9 @@ TopoDS_Shape readStepFile(std::string path)
         if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) {
             throw vemra_exception(failure);
         }
+        // A read that succeeds can still hold unresolved references or points
+        // the transfer dereferences as null or spins on.
+        checkStepModel(reader.StepModel(), failure);
         // Takes effect in the transfer; stays set for every later STEP read.
         Interface_Static::SetIVal("read.step.nonmanifold", 1);
         reader.TransferRoots();
@@ -80,6 +90,7 @@ TopoDS_Shape readStepFile(std::string path)
 TopoDS_Shape readIgesFile(std::string path)
 {
     const std::string fileName = fileNameOf(path);
+    configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
         IGESControl_Reader reader;
@@ -137,6 +148,41 @@ void writeBrepFile(const TopoDS_Shape& shape, std::string path)
     if (!written) {
         throw vemra_exception("Could not write file " + path);
     }
+}
+
+TopoDS_Shape readBrepFile(std::string path)
+{
+    const std::string failure = "Could not read BREP file " + path;
+    std::string content;
+    {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        // A directory opens but cannot be read.
+        if (!file || !(bytes << file.rdbuf())) {
+            throw vemra_exception(failure);
+        }
+        content = bytes.str();
+    }
+    checkBrepSectionSizes(content, failure);
+    // The kernel's reader loops for ever at the end of a file cut short: a
+    // stream that raises on a read past its end stops it.
+    std::istringstream stream(content);
+    stream.exceptions(std::ios::failbit | std::ios::badbit);
+    TopoDS_Shape shape;
+    try {
+        BRep_Builder builder;
+        BRepTools::Read(shape, stream, builder);
+    } catch (const std::ios_base::failure&) {
+        const bool cutShort = (stream.rdstate() & std::ios::eofbit) != 0 &&
+                              content.find("CASCADE Topology V") != std::string::npos;
+        throw vemra_exception(cutShort ? failure + ": the file ends before the shape is complete" : failure);
+    } catch (const Standard_Failure&) {
+        throw vemra_exception(failure);
+    }
+    if (shape.IsNull()) {
+        throw vemra_exception(failure);
+    }
+    return shape;
 }
 
 std::string getStepUnitCode(std::string unitName)

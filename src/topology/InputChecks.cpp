@@ -1,0 +1,388 @@
+#include "topology/InputChecks.h"
+
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+
+#include <BRepBndLib.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <Geom2d_BSplineCurve.hxx>
+#include <Geom2d_BezierCurve.hxx>
+#include <Geom2d_OffsetCurve.hxx>
+#include <Geom2d_TrimmedCurve.hxx>
+#include <Geom_BSplineCurve.hxx>
+#include <Geom_BSplineSurface.hxx>
+#include <Geom_BezierCurve.hxx>
+#include <Geom_BezierSurface.hxx>
+#include <Geom_ElementarySurface.hxx>
+#include <Geom_OffsetCurve.hxx>
+#include <Geom_OffsetSurface.hxx>
+#include <Geom_RectangularTrimmedSurface.hxx>
+#include <Geom_SurfaceOfRevolution.hxx>
+#include <Geom_SweptSurface.hxx>
+#include <Geom_TrimmedCurve.hxx>
+#include <Interface_Check.hxx>
+#include <Precision.hxx>
+#include <StepBasic_ConversionBasedUnit.hxx>
+#include <StepBasic_MeasureWithUnit.hxx>
+#include <StepGeom_CartesianPoint.hxx>
+#include <TCollection_HAsciiString.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Edge.hxx>
+#include <TopoDS_Face.hxx>
+#include <TopoDS_Vertex.hxx>
+
+#include "topology/KernelGuard.h"
+#include "vemra_exception.h"
+
+namespace {
+
+std::string numberText(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+// Raised with the first number that is not a kernel number.
+class Fault {
+public:
+    Fault(const std::string& source, const char* what) : source(source), what(what) {}
+
+    void number(double value) const
+    {
+        if (!isKernelNumber(value)) {
+            throw vemra_exception(source + ": " + what + " holds the number " + numberText(value) +
+                                  ", not a finite number within the kernel's range");
+        }
+    }
+    void point(const gp_Pnt& p) const
+    {
+        number(p.X());
+        number(p.Y());
+        number(p.Z());
+    }
+    void point(const gp_Pnt2d& p) const
+    {
+        number(p.X());
+        number(p.Y());
+    }
+    void direction(const gp_Dir& d) const { point(gp_Pnt(d.XYZ())); }
+    template <typename Array> void points(const Array& array) const
+    {
+        for (auto it = array.cbegin(); it != array.cend(); ++it) {
+            point(*it);
+        }
+    }
+    template <typename Array> void numbers(const Array* array) const
+    {
+        if (array != nullptr) {
+            for (auto it = array->cbegin(); it != array->cend(); ++it) {
+                number(*it);
+            }
+        }
+    }
+    template <typename Item> void points(const NCollection_Array2<Item>& array) const
+    {
+        for (int row = array.LowerRow(); row <= array.UpperRow(); ++row) {
+            for (int column = array.LowerCol(); column <= array.UpperCol(); ++column) {
+                point(array(row, column));
+            }
+        }
+    }
+    void numbers(const NCollection_Array2<double>* array) const
+    {
+        if (array != nullptr) {
+            for (int row = array->LowerRow(); row <= array->UpperRow(); ++row) {
+                for (int column = array->LowerCol(); column <= array->UpperCol(); ++column) {
+                    number((*array)(row, column));
+                }
+            }
+        }
+    }
+
+private:
+    const std::string& source;
+    const char* what;
+};
+
+// Poles, weights, knots, offsets and positions first: evaluating a curve
+// built on a non-finite number can spin. Then points on the used range.
+void checkCurve(const Handle(Geom_Curve) & curve, const Fault& fault)
+{
+    if (curve.IsNull()) {
+        return;
+    }
+    if (auto spline = Handle(Geom_BSplineCurve)::DownCast(curve)) {
+        fault.points(spline->Poles());
+        fault.numbers(spline->Weights());
+        fault.numbers(&spline->Knots());
+    } else if (auto bezier = Handle(Geom_BezierCurve)::DownCast(curve)) {
+        fault.points(bezier->Poles());
+        fault.numbers(bezier->Weights());
+    } else if (auto trimmed = Handle(Geom_TrimmedCurve)::DownCast(curve)) {
+        fault.number(trimmed->FirstParameter());
+        fault.number(trimmed->LastParameter());
+        checkCurve(trimmed->BasisCurve(), fault);
+    } else if (auto offset = Handle(Geom_OffsetCurve)::DownCast(curve)) {
+        fault.number(offset->Offset());
+        fault.direction(offset->Direction());
+        checkCurve(offset->BasisCurve(), fault);
+    }
+}
+
+void checkCurve(const Handle(Geom2d_Curve) & curve, const Fault& fault)
+{
+    if (curve.IsNull()) {
+        return;
+    }
+    if (auto spline = Handle(Geom2d_BSplineCurve)::DownCast(curve)) {
+        fault.points(spline->Poles());
+        fault.numbers(spline->Weights());
+        fault.numbers(&spline->Knots());
+    } else if (auto bezier = Handle(Geom2d_BezierCurve)::DownCast(curve)) {
+        fault.points(bezier->Poles());
+        fault.numbers(bezier->Weights());
+    } else if (auto trimmed = Handle(Geom2d_TrimmedCurve)::DownCast(curve)) {
+        fault.number(trimmed->FirstParameter());
+        fault.number(trimmed->LastParameter());
+        checkCurve(trimmed->BasisCurve(), fault);
+    } else if (auto offset = Handle(Geom2d_OffsetCurve)::DownCast(curve)) {
+        fault.number(offset->Offset());
+        checkCurve(offset->BasisCurve(), fault);
+    }
+}
+
+void checkSurface(const Handle(Geom_Surface) & surface, const Fault& fault)
+{
+    if (surface.IsNull()) {
+        return;
+    }
+    if (auto spline = Handle(Geom_BSplineSurface)::DownCast(surface)) {
+        fault.points(spline->Poles());
+        fault.numbers(spline->Weights());
+        fault.numbers(&spline->UKnots());
+        fault.numbers(&spline->VKnots());
+    } else if (auto bezier = Handle(Geom_BezierSurface)::DownCast(surface)) {
+        fault.points(bezier->Poles());
+        fault.numbers(bezier->Weights());
+    } else if (auto trimmed = Handle(Geom_RectangularTrimmedSurface)::DownCast(surface)) {
+        double u1 = 0.0, u2 = 0.0, v1 = 0.0, v2 = 0.0;
+        trimmed->Bounds(u1, u2, v1, v2);
+        for (double bound : {u1, u2, v1, v2}) {
+            fault.number(bound);
+        }
+        checkSurface(trimmed->BasisSurface(), fault);
+    } else if (auto offset = Handle(Geom_OffsetSurface)::DownCast(surface)) {
+        fault.number(offset->Offset());
+        checkSurface(offset->BasisSurface(), fault);
+    } else if (auto swept = Handle(Geom_SweptSurface)::DownCast(surface)) {
+        fault.direction(swept->Direction());
+        if (auto revolution = Handle(Geom_SurfaceOfRevolution)::DownCast(surface)) {
+            fault.point(revolution->Location());
+        }
+        checkCurve(swept->BasisCurve(), fault);
+    } else if (auto elementary = Handle(Geom_ElementarySurface)::DownCast(surface)) {
+        const gp_Ax3& position = elementary->Position();
+        fault.point(position.Location());
+        fault.direction(position.Direction());
+        fault.direction(position.XDirection());
+        // Radii and angles show in points away from the origin of the parameters.
+        fault.point(surface->Value(0.0, 0.0));
+        fault.point(surface->Value(1.0, 1.0));
+    }
+}
+
+// Finite and neither void nor collapsed to a point (its box without the
+// tolerance gap thinner than the kernel's precision in every direction).
+void checkBox(const Bnd_Box& box, const std::string& source, const char* what)
+{
+    if (box.IsVoid() || box.IsOpen() || box.IsWhole()) {
+        throw vemra_exception(source + ": " + what + " has a void or unbounded bounding box");
+    }
+    double xmin = 0.0, ymin = 0.0, zmin = 0.0, xmax = 0.0, ymax = 0.0, zmax = 0.0;
+    box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
+    for (double value : {xmin, ymin, zmin, xmax, ymax, zmax}) {
+        Fault(source, what).number(value);
+    }
+    if (box.IsThin(Precision::Confusion())) {
+        throw vemra_exception(source + ": " + what + " has a bounding box collapsed to a point");
+    }
+}
+
+Bnd_Box boxOf(const TopoDS_Shape& shape)
+{
+    Bnd_Box box;
+    // From the geometry, not from a triangulation the file may carry.
+    BRepBndLib::Add(shape, box, false);
+    return box;
+}
+
+void checkVertices(const TopTools_IndexedMapOfShape& vertices, const std::string& source)
+{
+    const Fault fault(source, "a vertex");
+    for (int i = 1; i <= vertices.Extent(); ++i) {
+        const TopoDS_Vertex& vertex = TopoDS::Vertex(vertices(i));
+        fault.number(BRep_Tool::Tolerance(vertex));
+        fault.point(BRep_Tool::Pnt(vertex));
+    }
+}
+
+void checkEdges(const TopTools_IndexedMapOfShape& edges, const std::string& source)
+{
+    const Fault fault(source, "an edge");
+    for (int i = 1; i <= edges.Extent(); ++i) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edges(i));
+        fault.number(BRep_Tool::Tolerance(edge));
+        double first = 0.0, last = 0.0;
+        const Handle(Geom_Curve) curve = BRep_Tool::Curve(edge, first, last);
+        if (!curve.IsNull()) {
+            fault.number(first);
+            fault.number(last);
+            checkCurve(curve, fault);
+            fault.point(curve->Value(first));
+            fault.point(curve->Value(last));
+        }
+        // A degenerated edge is a point by nature.
+        if (!BRep_Tool::Degenerated(edge)) {
+            checkBox(boxOf(edge), source, "an edge");
+        }
+    }
+}
+
+// The faces' boxes, kept to make the solids' boxes from.
+std::vector<Bnd_Box> checkFaces(const TopTools_IndexedMapOfShape& faces, const std::string& source)
+{
+    const Fault fault(source, "a face");
+    std::vector<Bnd_Box> boxes;
+    boxes.reserve(static_cast<std::size_t>(faces.Extent()));
+    for (int i = 1; i <= faces.Extent(); ++i) {
+        const TopoDS_Face& face = TopoDS::Face(faces(i));
+        fault.number(BRep_Tool::Tolerance(face));
+        checkSurface(BRep_Tool::Surface(face), fault);
+        for (TopExp_Explorer explorer(face, TopAbs_EDGE); explorer.More(); explorer.Next()) {
+            double first = 0.0, last = 0.0;
+            const Handle(Geom2d_Curve) curve =
+                BRep_Tool::CurveOnSurface(TopoDS::Edge(explorer.Current()), face, first, last);
+            if (!curve.IsNull()) {
+                fault.number(first);
+                fault.number(last);
+                checkCurve(curve, fault);
+            }
+        }
+        boxes.push_back(boxOf(face));
+        checkBox(boxes.back(), source, "a face");
+    }
+    return boxes;
+}
+
+void checkSolids(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces,
+                 const std::vector<Bnd_Box>& faceBoxes, const std::string& source)
+{
+    TopTools_IndexedMapOfShape solids;
+    TopExp::MapShapes(shape, TopAbs_SOLID, solids);
+    for (int i = 1; i <= solids.Extent(); ++i) {
+        Bnd_Box box;
+        bool hasFace = false;
+        for (TopExp_Explorer explorer(solids(i), TopAbs_FACE); explorer.More(); explorer.Next()) {
+            hasFace = true;
+            box.Add(faceBoxes[static_cast<std::size_t>(faces.FindIndex(explorer.Current()) - 1)]);
+        }
+        if (hasFace) {
+            checkBox(box, source, "a solid");
+        }
+    }
+}
+
+} // namespace
+
+bool isKernelNumber(double value)
+{
+    return std::isfinite(value) && !Precision::IsInfinite(value);
+}
+
+void checkStepModel(const Handle(StepData_StepModel) & model, const std::string& source)
+{
+    const Handle(Interface_Check) & global = model->GlobalCheck();
+    if (global->HasFailed()) {
+        std::string message = source + ": " + global->CFail(1);
+        if (global->NbFails() > 1) {
+            message += " (and " + std::to_string(global->NbFails() - 1) + " more faults)";
+        }
+        throw vemra_exception(message);
+    }
+    for (int i = 1; i <= model->NbEntities(); ++i) {
+        const Handle(Standard_Transient) & entity = model->Value(i);
+        const std::string label = "#" + std::to_string(model->IdentLabel(entity));
+        if (auto point = Handle(StepGeom_CartesianPoint)::DownCast(entity)) {
+            for (int k = 1; k <= point->NbCoordinates(); ++k) {
+                const double value = point->CoordinatesValue(k);
+                if (!isKernelNumber(value)) {
+                    throw vemra_exception(source + ": point " + label + " has the coordinate " + numberText(value) +
+                                          ", not a finite number within the kernel's range");
+                }
+            }
+        } else if (auto unit = Handle(StepBasic_ConversionBasedUnit)::DownCast(entity)) {
+            // A factor of 0 makes the transfer scale every length to nothing and spin.
+            const Handle(StepBasic_MeasureWithUnit) factor = unit->ConversionFactor();
+            const double value = factor.IsNull() ? 0.0 : factor->ValueComponent();
+            if (!isKernelNumber(value) || value <= 0.0) {
+                const std::string name = unit->Name().IsNull() ? "" : unit->Name()->ToCString();
+                throw vemra_exception(source + ": unit " + label + " (" + name + ") has the conversion factor " +
+                                      numberText(value) + ", not a positive finite number");
+            }
+        }
+    }
+}
+
+void checkShapeSoundness(const TopoDS_Shape& shape, const std::string& source)
+{
+    requireShape(shape, "checkShapeSoundness");
+    try {
+        TopTools_IndexedMapOfShape vertices, edges, faces;
+        TopExp::MapShapes(shape, TopAbs_VERTEX, vertices);
+        TopExp::MapShapes(shape, TopAbs_EDGE, edges);
+        TopExp::MapShapes(shape, TopAbs_FACE, faces);
+        checkVertices(vertices, source);
+        checkEdges(edges, source);
+        const std::vector<Bnd_Box> faceBoxes = checkFaces(faces, source);
+        checkSolids(shape, faces, faceBoxes, source);
+    } catch (const Standard_Failure& failure) {
+        throw vemra_exception(source + ": the shape cannot be checked: " + kernelFailureText(failure));
+    }
+}
+
+void checkBrepSectionSizes(const std::string& content, const std::string& source)
+{
+    static const char* const sections[] = {"Locations",      "Curve2ds",  "Curves",         "Polygon3D",
+                                           "Polygon2D",      "Surfaces",  "Triangulations", "PolygonOnTriangulations",
+                                           "TShapes"};
+    std::istringstream lines(content);
+    std::string line;
+    while (std::getline(lines, line)) {
+        for (const char* section : sections) {
+            const std::string prefix = std::string(section) + " ";
+            if (line.compare(0, prefix.size(), prefix) != 0) {
+                continue;
+            }
+            const std::string countText = line.substr(prefix.size());
+            std::size_t parsed = 0;
+            long long count = -1;
+            try {
+                count = std::stoll(countText, &parsed);
+            } catch (const std::exception&) {
+                count = -1;
+            }
+            const std::streamoff position = lines.tellg();
+            const std::uint64_t rest = position < 0 ? 0 : content.size() - static_cast<std::size_t>(position);
+            if (count < 0 || static_cast<std::uint64_t>(count) > rest / 2) {
+                throw vemra_exception(source + ": the section \"" + line + "\" announces more items than the " +
+                                      std::to_string(rest) + " bytes after it can hold");
+            }
+        }
+    }
+}
