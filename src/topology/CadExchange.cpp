@@ -163,7 +163,7 @@ TopoDS_Shape readBrepFile(std::string path)
         }
         content = bytes.str();
     }
-    checkBrepSectionSizes(content, failure);
+    checkBrepSections(content, failure);
     // The kernel's reader loops for ever at the end of a file cut short: a
     // stream that raises on a read past its end stops it.
     std::istringstream stream(content);

@@ -1,6 +1,7 @@
 #include "topology/InputChecks.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <sstream>
 
@@ -248,9 +249,13 @@ void checkEdges(const TopTools_IndexedMapOfShape& edges, const std::string& sour
             fault.point(curve->Value(last));
         }
         // A degenerated edge is a point by nature.
-        if (!BRep_Tool::Degenerated(edge)) {
-            checkBox(boxOf(edge), source, "an edge");
+        if (BRep_Tool::Degenerated(edge)) {
+            continue;
         }
+        if (!BRep_Tool::IsGeometric(edge)) {
+            throw vemra_exception(source + ": an edge has no curve");
+        }
+        checkBox(boxOf(edge), source, "an edge");
     }
 }
 
@@ -263,7 +268,11 @@ std::vector<Bnd_Box> checkFaces(const TopTools_IndexedMapOfShape& faces, const s
     for (int i = 1; i <= faces.Extent(); ++i) {
         const TopoDS_Face& face = TopoDS::Face(faces(i));
         fault.number(BRep_Tool::Tolerance(face));
-        checkSurface(BRep_Tool::Surface(face), fault);
+        const Handle(Geom_Surface) surface = BRep_Tool::Surface(face);
+        if (surface.IsNull()) {
+            throw vemra_exception(source + ": a face has no surface");
+        }
+        checkSurface(surface, fault);
         for (TopExp_Explorer explorer(face, TopAbs_EDGE); explorer.More(); explorer.Next()) {
             double first = 0.0, last = 0.0;
             const Handle(Geom2d_Curve) curve =
@@ -297,6 +306,140 @@ void checkSolids(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& fa
         }
     }
 }
+
+// The geometry sections of a BREP text, read token by token as the kernel's
+// reader does: the reader builds a composite curve or surface on a basis it
+// could not read (a damaged type code or count) and crashes on the null.
+class BrepGeometryGrammar {
+public:
+    BrepGeometryGrammar(const std::string& content, std::size_t start, const std::string& source)
+        : tokens(content), source(source)
+    {
+        tokens.seekg(static_cast<std::streamoff>(start));
+    }
+
+    void curves(long count, int dimension)
+    {
+        for (long i = 0; i < count; ++i) {
+            curve(dimension);
+        }
+    }
+    void surfaces(long count)
+    {
+        for (long i = 0; i < count; ++i) {
+            surface();
+        }
+    }
+
+private:
+    std::istringstream tokens;
+    const std::string& source;
+
+    [[noreturn]] void damaged(const std::string& what) const
+    {
+        throw vemra_exception(source + ": damaged geometry section (" + what + ")");
+    }
+    std::string token()
+    {
+        std::string text;
+        if (!(tokens >> text)) {
+            damaged("the section ends early");
+        }
+        return text;
+    }
+    void reals(long count)
+    {
+        for (long i = 0; i < count; ++i) {
+            const std::string text = token();
+            char* end = nullptr;
+            std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0') {
+                damaged("\"" + text + "\" is not a number");
+            }
+        }
+    }
+    long integer(long lowest, long highest, const char* what)
+    {
+        const std::string text = token();
+        char* end = nullptr;
+        const long value = std::strtol(text.c_str(), &end, 10);
+        if (end == text.c_str() || *end != '\0' || value < lowest || value > highest) {
+            damaged(std::string(what) + " \"" + text + "\"");
+        }
+        return value;
+    }
+    // Counts of poles and knots are bounded by the tokens that hold them.
+    long count(const char* what) { return integer(1, 1L << 24, what); }
+    long degree() { return integer(1, 25, "degree"); }
+
+    void knots(long number)
+    {
+        for (long i = 0; i < number; ++i) {
+            reals(1);
+            integer(1, 26, "knot multiplicity");
+        }
+    }
+    void curve(int dimension)
+    {
+        const long axes = dimension == 3 ? 12 : 6;
+        switch (integer(1, 9, "curve type")) {
+        case 1: reals(2L * dimension); break;
+        case 2: case 4: reals(axes + 1); break;
+        case 3: case 5: reals(axes + 2); break;
+        case 6: {
+            const long rational = integer(0, 1, "rational flag");
+            const long poles = degree() + 1;
+            reals(poles * (dimension + rational));
+            break;
+        }
+        case 7: {
+            const long rational = integer(0, 1, "rational flag");
+            integer(0, 1, "periodic flag");
+            degree();
+            const long poles = count("pole count");
+            const long knotCount = count("knot count");
+            reals(poles * (dimension + rational));
+            knots(knotCount);
+            break;
+        }
+        case 8: reals(2); curve(dimension); break;
+        default: reals(dimension == 3 ? 4 : 1); curve(dimension); break;
+        }
+    }
+    void surface()
+    {
+        switch (integer(1, 11, "surface type")) {
+        case 1: reals(12); break;
+        case 2: case 4: reals(13); break;
+        case 3: case 5: reals(14); break;
+        case 6: reals(3); curve(3); break;
+        case 7: reals(6); curve(3); break;
+        case 8: {
+            const long rational = integer(0, 1, "rational flag") | integer(0, 1, "rational flag");
+            const long poles = (degree() + 1) * (degree() + 1);
+            reals(poles * (3 + rational));
+            break;
+        }
+        case 9: {
+            const long rational = integer(0, 1, "rational flag") | integer(0, 1, "rational flag");
+            integer(0, 1, "periodic flag");
+            integer(0, 1, "periodic flag");
+            degree();
+            degree();
+            const long uPoles = count("pole count");
+            const long vPoles = count("pole count");
+            const long uKnots = count("knot count");
+            const long vKnots = count("knot count");
+            reals(uPoles * vPoles * (3 + rational));
+            knots(uKnots);
+            knots(vKnots);
+            break;
+        }
+        case 10: reals(4); surface(); break;
+        default: reals(1); surface(); break;
+        }
+    }
+};
 
 } // namespace
 
@@ -356,7 +499,7 @@ void checkShapeSoundness(const TopoDS_Shape& shape, const std::string& source)
     }
 }
 
-void checkBrepSectionSizes(const std::string& content, const std::string& source)
+void checkBrepSections(const std::string& content, const std::string& source)
 {
     static const char* const sections[] = {"Locations",      "Curve2ds",  "Curves",         "Polygon3D",
                                            "Polygon2D",      "Surfaces",  "Triangulations", "PolygonOnTriangulations",
@@ -382,6 +525,15 @@ void checkBrepSectionSizes(const std::string& content, const std::string& source
             if (count < 0 || static_cast<std::uint64_t>(count) > rest / 2) {
                 throw vemra_exception(source + ": the section \"" + line + "\" announces more items than the " +
                                       std::to_string(rest) + " bytes after it can hold");
+            }
+            const std::string name = section;
+            if (name == "Curve2ds" || name == "Curves" || name == "Surfaces") {
+                BrepGeometryGrammar grammar(content, static_cast<std::size_t>(position), source);
+                if (name == "Surfaces") {
+                    grammar.surfaces(static_cast<long>(count));
+                } else {
+                    grammar.curves(static_cast<long>(count), name == "Curves" ? 3 : 2);
+                }
             }
         }
     }

@@ -26,5 +26,7 @@ void checkStepModel(const Handle(StepData_StepModel) & model, const std::string&
 void checkShapeSoundness(const TopoDS_Shape& shape, const std::string& source);
 
 // The section sizes a BREP text announces ("Curves 12") against the bytes
-// that follow them: every item takes at least two bytes.
-void checkBrepSectionSizes(const std::string& content, const std::string& source);
+// that follow them (every item takes at least two bytes), and the type codes,
+// degrees and counts of its curves and surfaces, on which the kernel's reader
+// crashes when they are damaged.
+void checkBrepSections(const std::string& content, const std::string& source);
