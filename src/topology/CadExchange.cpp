@@ -126,6 +126,7 @@ void writeStepFile(const TopoDS_Shape& shape, std::string path)
 {
     requireShape(shape, "writeStepFile");
     const std::string failure = "Could not write file " + path;
+    configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
         STEPControl_Writer writer;
@@ -169,18 +170,20 @@ TopoDS_Shape readBrepFile(std::string path)
     std::istringstream stream(content);
     stream.exceptions(std::ios::failbit | std::ios::badbit);
     TopoDS_Shape shape;
+    bool failed = false;
     try {
         BRep_Builder builder;
         BRepTools::Read(shape, stream, builder);
     } catch (const std::ios_base::failure&) {
+        failed = true;
+    } catch (const Standard_Failure&) {
+        failed = true;
+    }
+    if (failed || shape.IsNull()) {
+        // A failure once the whole text is consumed: the file was cut short.
         const bool cutShort = (stream.rdstate() & std::ios::eofbit) != 0 &&
                               content.find("CASCADE Topology V") != std::string::npos;
         throw vemra_exception(cutShort ? failure + ": the file ends before the shape is complete" : failure);
-    } catch (const Standard_Failure&) {
-        throw vemra_exception(failure);
-    }
-    if (shape.IsNull()) {
-        throw vemra_exception(failure);
     }
     return shape;
 }
