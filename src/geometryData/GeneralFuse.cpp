@@ -35,9 +35,11 @@ std::string alertNames(const Handle(Message_Report) & report, Message_Gravity gr
     return names;
 }
 
+// Enough digits to tell a loss within the tolerance's order from none.
 std::string numberText(double value)
 {
     std::ostringstream text;
+    text.precision(10);
     text << value;
     return text.str();
 }
@@ -49,8 +51,8 @@ double solidVolume(const TopoDS_Shape& solid)
     return properties.Mass();
 }
 
-// The kernel can lose most of the volume or invert solids without an alert:
-// such a result must not become the model. Every solid is measured once.
+} // namespace
+
 void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result, const std::string& operation)
 {
     double largestArgument = 0.0;
@@ -77,6 +79,8 @@ void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& 
                               ", less than the largest solid given (" + numberText(largestArgument) + ")");
     }
 }
+
+namespace {
 
 // Appends the sub-shapes of one type found in the shape (not inside a shape of
 // the avoided type), each distinct sub-shape once.

@@ -33,6 +33,13 @@ struct GeneralFuseResult {
 // vemra_exception "<operation> failed: ..." at once.
 GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options);
 
+// Raises vemra_exception "<operation> failed: ..." when the result holds a
+// solid of non-positive volume or its solids together hold less than the
+// largest solid of the arguments (relative tolerance 1e-6): the kernel can
+// lose most of the volume or invert solids without an alert. Every solid is
+// measured once.
+void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result, const std::string& operation);
+
 // The pieces that a fuse of the shapes works on: the solids at any depth, then
 // the faces not inside a solid, the edges not inside a face and the vertices
 // not inside an edge, each pass in list order. Compounds, compsolids, shells
