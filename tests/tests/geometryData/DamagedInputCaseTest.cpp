@@ -96,6 +96,13 @@ TEST(DamagedInputCase, EndsInOneExceptionLineAndExitCodeOne)
         {"BREP vertex far out",
          [&](const fs::path& r) { replaceIn(r / largeOf, R"(\nVe\n[^\n]+\n([^\n]+)\n)", "1 1e300 2"); },
          "BREP file " + large + ": a vertex holds the number 1e+300" + outOfRange},
+        // The first line runs along z through (1, 0, 0): its direction is read as (nan, 0, 1).
+        {"BREP curve holding NaN",
+         [&](const fs::path& r) { replaceIn(r / largeOf, R"(\nCurves \d+\n1 1 0 0 (0) 0 1 \n)", "nan"); },
+         "BREP file " + large + ": an edge holds the number "},
+        {"BREP curve holding 1e300",
+         [&](const fs::path& r) { replaceIn(r / largeOf, R"(\nCurves \d+\n1 1 (0) 0 0 0 1 \n)", "1e300"); },
+         "BREP file " + large + ": an edge holds the number 1e+300" + outOfRange},
         {"STEP reference to nothing",
          [&](const fs::path& r) { readStepBox(r, R"(#\d+ = VERTEX_POINT\('',(#\d+)\);)", "#999999"); },
          "Could not read STEP file " + step + ": Unresolved Reference, Ent.Id.#"},
