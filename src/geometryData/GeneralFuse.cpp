@@ -71,8 +71,10 @@ void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& 
     }
     // Measured in parallel, summed in order: the same verdict whatever the thread count.
     std::vector<double> volumes(solids.size());
-    parallelFor(static_cast<int>(solids.size()),
-                [&](int i) { volumes[static_cast<std::size_t>(i)] = solidVolume(solids[static_cast<std::size_t>(i)]); });
+    parallelFor(static_cast<int>(solids.size()), [&](int i) {
+        const auto index = static_cast<std::size_t>(i);
+        volumes[index] = solidVolume(solids[index]);
+    });
 
     double largestArgument = 0.0;
     for (std::size_t i = 0; i < argumentSolids; ++i) {

@@ -1,5 +1,7 @@
 #include "topology/InputChecks.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
@@ -27,7 +29,39 @@
 #include <Precision.hxx>
 #include <StepBasic_ConversionBasedUnit.hxx>
 #include <StepBasic_MeasureWithUnit.hxx>
+#include <StepGeom_BSplineCurve.hxx>
+#include <StepGeom_BSplineSurface.hxx>
 #include <StepGeom_CartesianPoint.hxx>
+#include <StepGeom_HArray1OfCartesianPoint.hxx>
+#include <StepGeom_HArray2OfCartesianPoint.hxx>
+#include <StepGeom_Axis2Placement.hxx>
+#include <StepGeom_Conic.hxx>
+#include <StepGeom_ElementarySurface.hxx>
+#include <StepGeom_Line.hxx>
+#include <StepGeom_OffsetCurve3d.hxx>
+#include <StepGeom_Placement.hxx>
+#include <StepGeom_Vector.hxx>
+#include <StepShape_ClosedShell.hxx>
+#include <StepShape_FaceBound.hxx>
+#include <StepShape_FaceSurface.hxx>
+#include <StepShape_HArray1OfFace.hxx>
+#include <StepShape_HArray1OfFaceBound.hxx>
+#include <StepShape_ManifoldSolidBrep.hxx>
+#include <StepShape_OpenShell.hxx>
+#include <StepShape_OrientedFace.hxx>
+#include <StepGeom_OffsetSurface.hxx>
+#include <StepGeom_Pcurve.hxx>
+#include <StepGeom_RectangularTrimmedSurface.hxx>
+#include <StepGeom_SweptSurface.hxx>
+#include <StepGeom_TrimmedCurve.hxx>
+#include <StepGeom_Polyline.hxx>
+#include <StepGeom_SurfaceCurve.hxx>
+#include <StepRepr_DefinitionalRepresentation.hxx>
+#include <StepShape_EdgeCurve.hxx>
+#include <StepShape_EdgeLoop.hxx>
+#include <StepShape_HArray1OfOrientedEdge.hxx>
+#include <StepShape_OrientedEdge.hxx>
+#include <StepShape_VertexPoint.hxx>
 #include <TCollection_HAsciiString.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
@@ -307,6 +341,158 @@ void checkSolids(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& fa
     }
 }
 
+template <typename Array> bool holdsNull(const Handle(Array) & array)
+{
+    if (array.IsNull()) {
+        return true;
+    }
+    for (auto it = array->cbegin(); it != array->cend(); ++it) {
+        if (it->IsNull()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool holdsNull(const Handle(StepGeom_HArray2OfCartesianPoint) & array)
+{
+    if (array.IsNull()) {
+        return true;
+    }
+    for (int row = array->LowerRow(); row <= array->UpperRow(); ++row) {
+        for (int column = array->LowerCol(); column <= array->UpperCol(); ++column) {
+            if (array->Value(row, column).IsNull()) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The part of a topological or geometric entity that the transfer follows
+// without a test, when a damaged reference (to nothing or to an entity of
+// another type) left it empty; nullptr when all is there.
+const char* missingPart(const Handle(Standard_Transient) & entity)
+{
+    if (auto curve = Handle(StepGeom_BSplineCurve)::DownCast(entity)) {
+        return holdsNull(curve->ControlPointsList()) ? "control points" : nullptr;
+    }
+    if (auto surface = Handle(StepGeom_BSplineSurface)::DownCast(entity)) {
+        return holdsNull(surface->ControlPointsList()) ? "control points" : nullptr;
+    }
+    if (auto polyline = Handle(StepGeom_Polyline)::DownCast(entity)) {
+        return holdsNull(polyline->Points()) ? "points" : nullptr;
+    }
+    if (auto oriented = Handle(StepShape_OrientedEdge)::DownCast(entity)) {
+        return oriented->EdgeElement().IsNull() ? "edge element" : nullptr;
+    }
+    if (auto loop = Handle(StepShape_EdgeLoop)::DownCast(entity)) {
+        return holdsNull(loop->EdgeList()) ? "edges" : nullptr;
+    }
+    if (auto edge = Handle(StepShape_EdgeCurve)::DownCast(entity)) {
+        const bool missing = edge->EdgeStart().IsNull() || edge->EdgeEnd().IsNull() || edge->EdgeGeometry().IsNull();
+        return missing ? "vertices or curve" : nullptr;
+    }
+    if (auto vertex = Handle(StepShape_VertexPoint)::DownCast(entity)) {
+        return vertex->VertexGeometry().IsNull() ? "point" : nullptr;
+    }
+    if (auto pcurve = Handle(StepGeom_Pcurve)::DownCast(entity)) {
+        const Handle(StepRepr_DefinitionalRepresentation) definition = pcurve->ReferenceToCurve();
+        const bool missing = pcurve->BasisSurface().IsNull() || definition.IsNull() || holdsNull(definition->Items()) ||
+                             definition->NbItems() < 1 ||
+                             Handle(StepGeom_Curve)::DownCast(definition->ItemsValue(1)).IsNull();
+        return missing ? "surface or curve" : nullptr;
+    }
+    if (auto line = Handle(StepGeom_Line)::DownCast(entity)) {
+        return line->Pnt().IsNull() || line->Dir().IsNull() ? "point or direction" : nullptr;
+    }
+    if (auto vector = Handle(StepGeom_Vector)::DownCast(entity)) {
+        return vector->Orientation().IsNull() ? "direction" : nullptr;
+    }
+    if (auto placement = Handle(StepGeom_Placement)::DownCast(entity)) {
+        return placement->Location().IsNull() ? "location" : nullptr;
+    }
+    if (auto conic = Handle(StepGeom_Conic)::DownCast(entity)) {
+        return conic->Position().Value().IsNull() ? "placement" : nullptr;
+    }
+    if (auto elementary = Handle(StepGeom_ElementarySurface)::DownCast(entity)) {
+        return elementary->Position().IsNull() ? "placement" : nullptr;
+    }
+    if (auto bound = Handle(StepShape_FaceBound)::DownCast(entity)) {
+        return bound->Bound().IsNull() ? "loop" : nullptr;
+    }
+    if (auto oriented = Handle(StepShape_OrientedFace)::DownCast(entity)) {
+        return oriented->FaceElement().IsNull() ? "face element" : nullptr;
+    }
+    if (auto face = Handle(StepShape_FaceSurface)::DownCast(entity)) {
+        return face->FaceGeometry().IsNull() || holdsNull(face->Bounds()) ? "surface or bounds" : nullptr;
+    }
+    // Oriented shells answer for the shell they orient: only plain ones here.
+    if (entity->IsInstance(STANDARD_TYPE(StepShape_ClosedShell)) ||
+        entity->IsInstance(STANDARD_TYPE(StepShape_OpenShell))) {
+        return holdsNull(Handle(StepShape_ConnectedFaceSet)::DownCast(entity)->CfsFaces()) ? "faces" : nullptr;
+    }
+    if (auto brep = Handle(StepShape_ManifoldSolidBrep)::DownCast(entity)) {
+        return brep->Outer().IsNull() ? "shell" : nullptr;
+    }
+    if (auto surfaceCurve = Handle(StepGeom_SurfaceCurve)::DownCast(entity)) {
+        if (surfaceCurve->Curve3d().IsNull() || surfaceCurve->AssociatedGeometry().IsNull()) {
+            return "curve or geometry";
+        }
+        for (int i = 1; i <= surfaceCurve->NbAssociatedGeometry(); ++i) {
+            if (surfaceCurve->AssociatedGeometryValue(i).Value().IsNull()) {
+                return "curve or geometry";
+            }
+        }
+    }
+    return nullptr;
+}
+
+// The curve or surface a curve or surface is built on, the edge or face an
+// oriented one orients; null for the others.
+Handle(Standard_Transient) basisOf(const Handle(Standard_Transient) & entity)
+{
+    if (auto oriented = Handle(StepShape_OrientedEdge)::DownCast(entity)) {
+        return oriented->EdgeElement();
+    }
+    if (auto oriented = Handle(StepShape_OrientedFace)::DownCast(entity)) {
+        return oriented->FaceElement();
+    }
+    if (auto surfaceCurve = Handle(StepGeom_SurfaceCurve)::DownCast(entity)) {
+        return surfaceCurve->Curve3d();
+    }
+    if (auto trimmed = Handle(StepGeom_TrimmedCurve)::DownCast(entity)) {
+        return trimmed->BasisCurve();
+    }
+    if (auto offset = Handle(StepGeom_OffsetCurve3d)::DownCast(entity)) {
+        return offset->BasisCurve();
+    }
+    if (auto offset = Handle(StepGeom_OffsetSurface)::DownCast(entity)) {
+        return offset->BasisSurface();
+    }
+    if (auto trimmed = Handle(StepGeom_RectangularTrimmedSurface)::DownCast(entity)) {
+        return trimmed->BasisSurface();
+    }
+    if (auto swept = Handle(StepGeom_SweptSurface)::DownCast(entity)) {
+        return swept->SweptCurve();
+    }
+    return nullptr;
+}
+
+// Whether following the bases from the entity comes back to one already met:
+// the transfer would recurse without end.
+bool basisChainLoops(const Handle(Standard_Transient) & entity)
+{
+    std::vector<const Standard_Transient*> met;
+    for (Handle(Standard_Transient) current = entity; !current.IsNull(); current = basisOf(current)) {
+        if (std::find(met.begin(), met.end(), current.get()) != met.end()) {
+            return true;
+        }
+        met.push_back(current.get());
+    }
+    return false;
+}
+
 // The geometry sections of a BREP text, read token by token as the kernel's
 // reader does: the reader builds a composite curve or surface on a basis it
 // could not read (a damaged type code or count) and crashes on the null.
@@ -469,6 +655,11 @@ void checkStepModel(const Handle(StepData_StepModel) & model, const std::string&
                                           ", not a finite number within the kernel's range");
                 }
             }
+        } else if (const char* missing = missingPart(entity)) {
+            throw vemra_exception(source + ": entity " + label + " lacks its " + missing +
+                                  " (a damaged reference)");
+        } else if (basisChainLoops(entity)) {
+            throw vemra_exception(source + ": entity " + label + " refers back to itself (a damaged reference)");
         } else if (auto unit = Handle(StepBasic_ConversionBasedUnit)::DownCast(entity)) {
             // A factor of 0 makes the transfer scale every length to nothing and spin.
             const Handle(StepBasic_MeasureWithUnit) factor = unit->ConversionFactor();
@@ -479,6 +670,50 @@ void checkStepModel(const Handle(StepData_StepModel) & model, const std::string&
                                       numberText(value) + ", not a positive finite number");
             }
         }
+    }
+}
+
+void checkStepText(const std::string& content, const std::string& source)
+{
+    // Instances "#<id> = ...;" of the data section; quotes enclose texts, in
+    // which '' stands for a quote.
+    std::size_t at = 0;
+    const std::size_t size = content.size();
+    while (at < size) {
+        const std::size_t hash = content.find('#', at);
+        if (hash == std::string::npos) {
+            return;
+        }
+        std::size_t end = hash + 1;
+        while (end < size && std::isdigit(static_cast<unsigned char>(content[end]))) {
+            ++end;
+        }
+        const std::string id = content.substr(hash + 1, end - hash - 1);
+        std::size_t next = end;
+        while (next < size && std::isspace(static_cast<unsigned char>(content[next]))) {
+            ++next;
+        }
+        if (id.empty() || next >= size || content[next] != '=') {
+            at = end;
+            continue;
+        }
+        // The instance's parameters, up to the ';' outside any text.
+        bool inText = false;
+        std::size_t position = next + 1;
+        for (; position < size; ++position) {
+            const char c = content[position];
+            if (c == '\'') {
+                inText = !inText;
+            } else if (!inText && c == ';') {
+                break;
+            } else if (!inText && c == '#' && content.compare(position + 1, id.size(), id) == 0 &&
+                       (position + 1 + id.size() >= size ||
+                        !std::isdigit(static_cast<unsigned char>(content[position + 1 + id.size()])))) {
+                // The reader itself recurses without end on such an instance.
+                throw vemra_exception(source + ": entity #" + id + " refers to itself (a damaged reference)");
+            }
+        }
+        at = position + 1;
     }
 }
 

@@ -12,6 +12,10 @@
 // Whether a number is finite and within the range the kernel treats as finite.
 bool isKernelNumber(double value);
 
+// The text of a STEP file before it is read: an instance that refers to
+// itself (a changed digit) makes the reader recurse without end.
+void checkStepText(const std::string& content, const std::string& source);
+
 // The read STEP model before the transfer: its global check (unresolved
 // references, syntax errors), the conversion factors of its units and the
 // coordinates of its points. Entity-level load messages are not looked at:

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_NurbsConvert.hxx>
@@ -125,11 +126,41 @@ TEST(DamagedStepFiles, AreRefusedBeforeTheTransfer)
     ASSERT_TRUE(std::regex_search(inch, label, std::regex(R"(#(\d+) = \( CONVERSION_BASED_UNIT\('INCH')")));
     const std::string unitId = label[1].str();
 
+    // References changed to an entity of another type or to the entity itself:
+    // the transfer dereferenced the empty part or recursed without end.
+    ASSERT_TRUE(std::regex_search(box, label, std::regex(R"(#(\d+) = DIRECTION\()")));
+    const std::string directionId = label[1].str();
+    writeText(directory + "/vertexOnDirection.step",
+              replaceGroup(box, std::regex(R"(#(?:\d+) = VERTEX_POINT\('',(#\d+)\);)"), "#" + directionId));
+    ASSERT_TRUE(std::regex_search(box, label, std::regex(R"(#(\d+) = ORIENTED_EDGE\('',\*,\*,#\d+,)")));
+    const std::string orientedId = label[1].str();
+    writeText(directory + "/edgeOfItself.step",
+              replaceGroup(box, std::regex(R"(#\d+ = ORIENTED_EDGE\('',\*,\*,(#\d+),)"), "#" + orientedId));
+
+    // Two surface curves, each the 3D curve of the other.
+    std::vector<std::string> curveIds;
+    const std::regex surfaceCurve(R"(#(\d+) = SURFACE_CURVE\('',(#\d+),)");
+    for (auto it = std::sregex_iterator(box.begin(), box.end(), surfaceCurve);
+         it != std::sregex_iterator() && curveIds.size() < 2; ++it) {
+        curveIds.push_back((*it)[1].str());
+    }
+    ASSERT_EQ(curveIds.size(), 2u);
+    const auto curveOf = [](const std::string& id) { return std::regex("#" + id + R"( = SURFACE_CURVE\('',(#\d+),)"); };
+    const std::string firstOnSecond = replaceGroup(box, curveOf(curveIds[0]), "#" + curveIds[1]);
+    writeText(directory + "/curvesOnEachOther.step",
+              replaceGroup(firstOnSecond, curveOf(curveIds[1]), "#" + curveIds[0]));
+
     const std::string failure = "Could not read STEP file " + directory + "/";
     const struct {
         const char* file;
         std::string message;
     } cases[] = {
+        {"vertexOnDirection.step",
+         failure + "vertexOnDirection.step: entity #" + vertexId + " lacks its point (a damaged reference)"},
+        {"edgeOfItself.step",
+         failure + "edgeOfItself.step: entity #" + orientedId + " refers to itself (a damaged reference)"},
+        {"curvesOnEachOther.step",
+         failure + "curvesOnEachOther.step: entity #" + curveIds[0] + " refers back to itself (a damaged reference)"},
         {"dangling.step",
          failure + "dangling.step: Unresolved Reference, Ent.Id.#" + vertexId + " Param.n0 2 (Id.#999999)"},
         {"infinite.step", failure + "infinite.step: point #" + pointId + " has the coordinate inf" + outOfRange},
@@ -212,7 +243,8 @@ TEST(DamagedBrepFiles, AreRefusedBeforeTheKernelReadsPastTheirEnd)
               replaceGroup(box, std::regex(R"(\nCurve2ds \d+\n(1 0 0 1 0) \n)"), "9 0 -2 1 0"));
     writeText(directory + "/revolutionOnNothing.brep",
               replaceGroup(box, std::regex(R"(\nSurfaces \d+\n1 0 0 0 1 0 -0 0 0 1 0 -1 0 \n(1) )"), "7"));
-    writeText(directory + "/degreeZero.brep", replaceGroup(rich, std::regex(R"(\nSurfaces \d+\n9 \d \d \d \d (\d+) )"), "0"));
+    writeText(directory + "/degreeZero.brep",
+              replaceGroup(rich, std::regex(R"(\nSurfaces \d+\n9 \d \d \d \d (\d+) )"), "0"));
     writeText(directory + "/notANumber.brep",
               replaceGroup(box, std::regex(R"(\nCurves \d+\n1 0 0 0 0 0 (1) \n)"), "x"));
 
