@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstdint>
 #include <sstream>
+#include <unordered_map>
 
 #include <BRepBndLib.hxx>
 #include <BRep_Tool.hxx>
@@ -493,6 +494,32 @@ bool basisChainLoops(const Handle(Standard_Transient) & entity)
     return false;
 }
 
+bool isLookedAt(const Handle(Standard_Type) & type)
+{
+    static const Handle(Standard_Type) lookedAt[] = {
+        STANDARD_TYPE(StepGeom_CartesianPoint),     STANDARD_TYPE(StepBasic_ConversionBasedUnit),
+        STANDARD_TYPE(StepGeom_BSplineCurve),       STANDARD_TYPE(StepGeom_BSplineSurface),
+        STANDARD_TYPE(StepGeom_Polyline),           STANDARD_TYPE(StepShape_OrientedEdge),
+        STANDARD_TYPE(StepShape_EdgeLoop),          STANDARD_TYPE(StepShape_EdgeCurve),
+        STANDARD_TYPE(StepShape_VertexPoint),       STANDARD_TYPE(StepGeom_Pcurve),
+        STANDARD_TYPE(StepGeom_SurfaceCurve),       STANDARD_TYPE(StepGeom_Line),
+        STANDARD_TYPE(StepGeom_Vector),             STANDARD_TYPE(StepGeom_Placement),
+        STANDARD_TYPE(StepGeom_Conic),              STANDARD_TYPE(StepGeom_ElementarySurface),
+        STANDARD_TYPE(StepShape_FaceBound),         STANDARD_TYPE(StepShape_OrientedFace),
+        STANDARD_TYPE(StepShape_FaceSurface),       STANDARD_TYPE(StepShape_ClosedShell),
+        STANDARD_TYPE(StepShape_OpenShell),         STANDARD_TYPE(StepShape_ManifoldSolidBrep),
+        STANDARD_TYPE(StepGeom_TrimmedCurve),       STANDARD_TYPE(StepGeom_OffsetCurve3d),
+        STANDARD_TYPE(StepGeom_OffsetSurface),      STANDARD_TYPE(StepGeom_RectangularTrimmedSurface),
+        STANDARD_TYPE(StepGeom_SweptSurface),
+    };
+    for (const Handle(Standard_Type) & candidate : lookedAt) {
+        if (type->SubType(candidate)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // The geometry sections of a BREP text, read token by token as the kernel's
 // reader does: the reader builds a composite curve or surface on a basis it
 // could not read (a damaged type code or count) and crashes on the null.
@@ -644,29 +671,40 @@ void checkStepModel(const Handle(StepData_StepModel) & model, const std::string&
         }
         throw vemra_exception(message);
     }
+    // Whether an entity type is one of those looked at, decided once per type:
+    // most entities (directions, contexts, names) are not.
+    std::unordered_map<const Standard_Type*, bool> lookedAt;
     for (int i = 1; i <= model->NbEntities(); ++i) {
         const Handle(Standard_Transient) & entity = model->Value(i);
-        const std::string label = "#" + std::to_string(model->IdentLabel(entity));
+        const auto known = lookedAt.emplace(entity->DynamicType().get(), false);
+        if (known.second) {
+            known.first->second = isLookedAt(entity->DynamicType());
+        }
+        if (!known.first->second) {
+            continue;
+        }
+        // Looked up only for a fault: the search by entity is not free.
+        const auto label = [&] { return "#" + std::to_string(model->IdentLabel(entity)); };
         if (auto point = Handle(StepGeom_CartesianPoint)::DownCast(entity)) {
             for (int k = 1; k <= point->NbCoordinates(); ++k) {
                 const double value = point->CoordinatesValue(k);
                 if (!isKernelNumber(value)) {
-                    throw vemra_exception(source + ": point " + label + " has the coordinate " + numberText(value) +
+                    throw vemra_exception(source + ": point " + label() + " has the coordinate " + numberText(value) +
                                           ", not a finite number within the kernel's range");
                 }
             }
         } else if (const char* missing = missingPart(entity)) {
-            throw vemra_exception(source + ": entity " + label + " lacks its " + missing +
+            throw vemra_exception(source + ": entity " + label() + " lacks its " + missing +
                                   " (a damaged reference)");
         } else if (basisChainLoops(entity)) {
-            throw vemra_exception(source + ": entity " + label + " refers back to itself (a damaged reference)");
+            throw vemra_exception(source + ": entity " + label() + " refers back to itself (a damaged reference)");
         } else if (auto unit = Handle(StepBasic_ConversionBasedUnit)::DownCast(entity)) {
             // A factor of 0 makes the transfer scale every length to nothing and spin.
             const Handle(StepBasic_MeasureWithUnit) factor = unit->ConversionFactor();
             const double value = factor.IsNull() ? 0.0 : factor->ValueComponent();
             if (!isKernelNumber(value) || value <= 0.0) {
                 const std::string name = unit->Name().IsNull() ? "" : unit->Name()->ToCString();
-                throw vemra_exception(source + ": unit " + label + " (" + name + ") has the conversion factor " +
+                throw vemra_exception(source + ": unit " + label() + " (" + name + ") has the conversion factor " +
                                       numberText(value) + ", not a positive finite number");
             }
         }
