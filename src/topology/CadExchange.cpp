@@ -67,16 +67,17 @@ std::mutex& cadTranslatorMutex()
 TopoDS_Shape readStepFile(std::string path)
 {
     const std::string failure = "Could not read STEP file " + path;
+    {
+        // Outside the translators' lock: it reads no translator state.
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        if (file && bytes << file.rdbuf()) {
+            checkStepText(bytes.str(), failure);
+        }
+    }
     configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
-        {
-            std::ifstream file(path, std::ios::binary);
-            std::ostringstream bytes;
-            if (file && bytes << file.rdbuf()) {
-                checkStepText(bytes.str(), failure);
-            }
-        }
         STEPControl_Reader reader;
         // The reader crashes in the transfer after a failed read.
         if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) {
