@@ -72,7 +72,6 @@
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Vertex.hxx>
 
-#include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
 #include "vemra_exception.h"
 
@@ -272,9 +271,8 @@ void checkVertices(const TopTools_IndexedMapOfShape& vertices, const std::string
 void checkEdges(const TopTools_IndexedMapOfShape& edges, const std::string& source)
 {
     const Fault fault(source, "an edge");
-    // Reads only; the fault of the lowest index is raised, whatever the threads.
-    parallelFor(edges.Extent(), [&](int i) {
-        const TopoDS_Edge& edge = TopoDS::Edge(edges(i + 1));
+    for (int i = 1; i <= edges.Extent(); ++i) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edges(i));
         fault.number(BRep_Tool::Tolerance(edge));
         double first = 0.0, last = 0.0;
         const Handle(Geom_Curve) curve = BRep_Tool::Curve(edge, first, last);
@@ -287,22 +285,23 @@ void checkEdges(const TopTools_IndexedMapOfShape& edges, const std::string& sour
         }
         // A degenerated edge is a point by nature.
         if (BRep_Tool::Degenerated(edge)) {
-            return;
+            continue;
         }
         if (!BRep_Tool::IsGeometric(edge)) {
             throw vemra_exception(source + ": an edge has no curve");
         }
         checkBox(boxOf(edge), source, "an edge");
-    });
+    }
 }
 
 // The faces' boxes, kept to make the solids' boxes from.
 std::vector<Bnd_Box> checkFaces(const TopTools_IndexedMapOfShape& faces, const std::string& source)
 {
     const Fault fault(source, "a face");
-    std::vector<Bnd_Box> boxes(static_cast<std::size_t>(faces.Extent()));
-    parallelFor(faces.Extent(), [&](int i) {
-        const TopoDS_Face& face = TopoDS::Face(faces(i + 1));
+    std::vector<Bnd_Box> boxes;
+    boxes.reserve(static_cast<std::size_t>(faces.Extent()));
+    for (int i = 1; i <= faces.Extent(); ++i) {
+        const TopoDS_Face& face = TopoDS::Face(faces(i));
         fault.number(BRep_Tool::Tolerance(face));
         const Handle(Geom_Surface) surface = BRep_Tool::Surface(face);
         if (surface.IsNull()) {
@@ -319,10 +318,9 @@ std::vector<Bnd_Box> checkFaces(const TopTools_IndexedMapOfShape& faces, const s
                 checkCurve(curve, fault);
             }
         }
-        Bnd_Box& box = boxes[static_cast<std::size_t>(i)];
-        box = boxOf(face);
-        checkBox(box, source, "a face");
-    });
+        boxes.push_back(boxOf(face));
+        checkBox(boxes.back(), source, "a face");
+    }
     return boxes;
 }
 
