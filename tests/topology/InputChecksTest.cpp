@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_NurbsConvert.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
@@ -35,6 +36,7 @@
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Solid.hxx>
 #include <TopoDS_Vertex.hxx>
+#include <gp_Pln.hxx>
 
 #include "support/CoutCapture.h"
 #include "support/Exceptions.h"
@@ -336,6 +338,7 @@ TEST(ShapeSoundness, DamagedGeometryIsNamed)
         {"edge of a point", pointEdge, "an edge has a bounding box collapsed to a point"},
         {"spline pole at 1e300", spline, "a face holds the number 1e+300" + outOfRange},
         {"face without surface", bareFace, "a face has no surface"},
+        {"unbounded plane", BRepBuilderAPI_MakeFace(gp_Pln()).Face(), "a face has a void or unbounded bounding box"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
