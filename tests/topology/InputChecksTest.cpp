@@ -206,7 +206,10 @@ TEST(DamagedStepFiles, KernelMessagesCarryNoColoursOffATerminal)
     }
     // The kernel's own report of the fault, through its console printer.
     EXPECT_NE(printed.find("Unresolved Reference"), std::string::npos) << printed;
-    EXPECT_EQ(printed.find("\x1b["), consoleMayColour() ? printed.find("\x1b[") : std::string::npos) << printed;
+    // Under the test runner standard output is a pipe: no colours.
+    if (!consoleMayColour()) {
+        EXPECT_EQ(printed.find("\x1b["), std::string::npos) << printed;
+    }
     int streamPrinters = 0;
     for (const Handle(Message_Printer) & printer : Message::DefaultMessenger()->Printers()) {
         if (auto stream = Handle(Message_PrinterOStream)::DownCast(printer)) {
