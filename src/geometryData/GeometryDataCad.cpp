@@ -19,6 +19,7 @@
 #include "geometryData/WorkingDirectory.h"
 #include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
+#include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapeRepair.h"
@@ -75,6 +76,8 @@ TopoDS_Shape importCadFile(const std::string& path, const std::string& name)
     if (shape.IsNull()) {
         throw vemra_exception("Could not read CAD file " + name);
     }
+    // Before the repair: damaged geometry makes it and the fuse spin or crash.
+    checkShapeSoundness(shape, "CAD file " + name);
     return shape;
 }
 

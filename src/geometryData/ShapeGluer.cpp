@@ -55,6 +55,7 @@ void ShapeGluer::Perform()
     }
     GeneralFuseOptions options;
     options.glue = BOPAlgo_GlueShift;
+    options.operation = "Gluing";
     options.tolerance = tolerance;
     GeneralFuseResult glued = runGeneralFuse(pieces, options);
     if (glued.failed()) {

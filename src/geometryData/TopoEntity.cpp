@@ -9,6 +9,7 @@
 
 #include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
+#include "topology/InputChecks.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -96,17 +97,9 @@ void checkEntityName(const std::string& name)
 
 TopoDS_Shape readBrepShape(const std::string& file)
 {
-    TopoDS_Shape shape;
-    bool read = false;
-    try {
-        BRep_Builder builder;
-        read = BRepTools::Read(shape, file.c_str(), builder);
-    } catch (const Standard_Failure&) {
-        read = false;
-    }
-    if (!read || shape.IsNull()) {
-        throw vemra_exception("Could not read BREP file " + file);
-    }
+    TopoDS_Shape shape = readBrepFile(file);
+    // Damaged geometry makes the Boolean operations spin or crash.
+    checkShapeSoundness(shape, "BREP file " + file);
     return shape;
 }
 

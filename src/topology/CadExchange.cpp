@@ -1,8 +1,11 @@
 #include <cctype>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <sstream>
 
 #include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
 #include <IFSelect_ReturnStatus.hxx>
 #include <IGESControl_Reader.hxx>
 #include <IGESData_IGESEntity.hxx>
@@ -11,10 +14,13 @@
 #include <Interface_Static.hxx>
 #include <STEPControl_Reader.hxx>
 #include <STEPControl_Writer.hxx>
+#include <StepData_StepModel.hxx>
 #include <TopTools_FormatVersion.hxx>
 
 #include "misc/Utilities.h"
+#include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
+#include "topology/KernelMessages.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace {
@@ -61,6 +67,15 @@ std::mutex& cadTranslatorMutex()
 TopoDS_Shape readStepFile(std::string path)
 {
     const std::string failure = "Could not read STEP file " + path;
+    {
+        // Outside the translators' lock: it reads no translator state.
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        if (file && bytes << file.rdbuf()) {
+            checkStepText(bytes.str(), failure);
+        }
+    }
+    configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
         STEPControl_Reader reader;
@@ -68,6 +83,9 @@ TopoDS_Shape readStepFile(std::string path)
         if (reader.ReadFile(path.c_str()) != IFSelect_RetDone) {
             throw vemra_exception(failure);
         }
+        // A read that succeeds can still hold unresolved references or points
+        // the transfer dereferences as null or spins on.
+        checkStepModel(reader.StepModel(), failure);
         // Takes effect in the transfer; stays set for every later STEP read.
         Interface_Static::SetIVal("read.step.nonmanifold", 1);
         reader.TransferRoots();
@@ -80,6 +98,7 @@ TopoDS_Shape readStepFile(std::string path)
 TopoDS_Shape readIgesFile(std::string path)
 {
     const std::string fileName = fileNameOf(path);
+    configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
         IGESControl_Reader reader;
@@ -115,6 +134,7 @@ void writeStepFile(const TopoDS_Shape& shape, std::string path)
 {
     requireShape(shape, "writeStepFile");
     const std::string failure = "Could not write file " + path;
+    configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
         STEPControl_Writer writer;
@@ -137,6 +157,43 @@ void writeBrepFile(const TopoDS_Shape& shape, std::string path)
     if (!written) {
         throw vemra_exception("Could not write file " + path);
     }
+}
+
+TopoDS_Shape readBrepFile(std::string path)
+{
+    const std::string failure = "Could not read BREP file " + path;
+    std::string content;
+    {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream bytes;
+        // A directory opens but cannot be read.
+        if (!file || !(bytes << file.rdbuf())) {
+            throw vemra_exception(failure);
+        }
+        content = bytes.str();
+    }
+    checkBrepSections(content, failure);
+    // The kernel's reader loops for ever at the end of a file cut short: a
+    // stream that raises on a read past its end stops it.
+    std::istringstream stream(content);
+    stream.exceptions(std::ios::failbit | std::ios::badbit);
+    TopoDS_Shape shape;
+    bool failed = false;
+    try {
+        BRep_Builder builder;
+        BRepTools::Read(shape, stream, builder);
+    } catch (const std::ios_base::failure&) {
+        failed = true;
+    } catch (const Standard_Failure&) {
+        failed = true;
+    }
+    if (failed || shape.IsNull()) {
+        // A failure once the whole text is consumed: the file was cut short.
+        const bool cutShort = (stream.rdstate() & std::ios::eofbit) != 0 &&
+                              content.find("CASCADE Topology V") != std::string::npos;
+        throw vemra_exception(cutShort ? failure + ": the file ends before the shape is complete" : failure);
+    }
+    return shape;
 }
 
 std::string getStepUnitCode(std::string unitName)

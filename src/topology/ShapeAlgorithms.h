@@ -91,6 +91,9 @@ TopoDS_Shape readStepFile(std::string path);
 TopoDS_Shape readIgesFile(std::string path);
 void writeStepFile(const TopoDS_Shape& shape, std::string path);
 void writeBrepFile(const TopoDS_Shape& shape, std::string path);
+// Refuses a file whose section sizes cannot fit in it and one cut short
+// ("Could not read BREP file <path>[: <reason>]").
+TopoDS_Shape readBrepFile(std::string path);
 // Kernel STEP unit code of a unit name ("inch" -> "INCH"); "M" when unknown.
 std::string getStepUnitCode(std::string unitName);
 // The kernel's STEP and IGES translators share global state: every use of
