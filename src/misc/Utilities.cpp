@@ -1,6 +1,7 @@
 #include "misc/Utilities.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -101,4 +102,9 @@ std::string datedTempPath()
          << std::setw(2) << std::setfill('0') << local.tm_mday;
     const std::string base = tempBaseDirectory();
     return base + tempDirSuffix(base) + date.str();
+}
+
+bool consoleMayColour()
+{
+    return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
 }

@@ -24,3 +24,5 @@ std::string tempBaseDirectory();
 std::string tempDirSuffix(std::string_view directory);
 // Temp base + suffix + today's date (YYYY-MM-DD); creates nothing.
 std::string datedTempPath();
+// Colours on the console only on a terminal, and never when NO_COLOR is set.
+bool consoleMayColour();

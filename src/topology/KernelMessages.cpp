@@ -1,18 +1,12 @@
 #include "topology/KernelMessages.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <mutex>
 
 #include <Message.hxx>
 #include <Message_Messenger.hxx>
 #include <Message_PrinterOStream.hxx>
 
-bool consoleMayColour()
-{
-    return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
-}
+#include "misc/Utilities.h"
 
 void configureKernelMessages()
 {

@@ -5,6 +5,3 @@
 // ANSI colours only when standard output is a terminal and NO_COLOR is not
 // set. Decided once per process; later calls do nothing.
 void configureKernelMessages();
-
-// Whether console output may carry colours.
-bool consoleMayColour();

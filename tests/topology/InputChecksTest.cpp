@@ -45,6 +45,7 @@
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
 #include "topology/InputChecks.h"
+#include "misc/Utilities.h"
 #include "topology/KernelMessages.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"

@@ -15,6 +15,7 @@
 #include "misc/FatalSignals.h"
 #include "misc/JsonLimits.h"
 #include "misc/Timer.h"
+#include "misc/Utilities.h"
 
 namespace fs = std::filesystem;
 
@@ -54,15 +55,10 @@ int runPipeline(const std::string& workingDirectory)
     setCurrentStage("parsing the expected result");
     const nlohmann::json expected = parseFile(workingDirectory + "/result.json");
     setCurrentStage("comparing the result with the expected one");
-    return reportVerdict(produced, expected, std::cout, consoleColours());
+    return reportVerdict(produced, expected, std::cout, consoleMayColour());
 }
 
 } // namespace
-
-bool consoleColours()
-{
-    return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
-}
 
 int reportVerdict(const nlohmann::json& produced, const nlohmann::json& expected, std::ostream& out,
                   bool colours)

@@ -26,6 +26,3 @@ int reportVerdict(const nlohmann::json& produced, const nlohmann::json& expected
 // Runs `body` and returns its exit code; any error it raises is printed as
 // "Exception  " + its description and gives 1.
 int runReportingErrors(const std::function<int()>& body, std::ostream& out);
-
-// Colours only on a terminal, and never when NO_COLOR is set.
-bool consoleColours();
