@@ -86,35 +86,20 @@ bool hasBoundingBox(const TopoDS_Shape& shape)
     return getMainShapeType(shape) != TopAbs_VERTEX;
 }
 
-// Builds one JSON object per group, each iteration into its own slot, so
-// the array lists the groups in model order whatever the thread count.
+// A group's JSON object with the sum of its entities' mesh counts.
 template <typename GroupType>
-std::vector<nlohmann::json> groupObjects(const std::vector<std::shared_ptr<GroupType>>& groups,
-                                         const MeshStatistics& meshStatistics, const std::string& workingDirectory,
-                                         std::exception_ptr& failure)
+nlohmann::json groupObject(const GroupType& group, const MeshStatistics& meshStatistics)
 {
-    std::vector<nlohmann::json> objects(groups.size());
-    try {
-        parallelFor(static_cast<int>(groups.size()), [&](int i) {
-            const auto& group = groups[static_cast<std::size_t>(i)];
-            nlohmann::json object = group->toJson();
-            MeshEntityStats sum;
-            for (const auto& entity : group->getEntities()) {
-                const std::string name = entity->getName();
-                if (meshStatistics.has(name)) {
-                    sum = sum + meshStatistics.byEntity.at(name);
-                }
-            }
-            object["meshStatistics"] = sum.toJson();
-            group->writePreview(workingDirectory);
-            objects[static_cast<std::size_t>(i)] = std::move(object);
-        });
-    } catch (...) {
-        if (!failure) {
-            failure = std::current_exception();
+    nlohmann::json object = group.toJson();
+    MeshEntityStats sum;
+    for (const auto& entity : group.getEntities()) {
+        const std::string name = entity->getName();
+        if (meshStatistics.has(name)) {
+            sum = sum + meshStatistics.byEntity.at(name);
         }
     }
-    return objects;
+    object["meshStatistics"] = sum.toJson();
+    return object;
 }
 
 } // namespace
@@ -273,39 +258,67 @@ nlohmann::json GeometryData::toJson()
         document["relations"][name] = related;
     }
 
-    // Both loops run to their end; the first failure is raised after them.
+    // The groups' objects and previews and the records of the model's box are
+    // independent work items of very unequal cost (a domain's preview meshes a
+    // whole solid, a boundary's one face): one loop hands them out as threads
+    // come free, the heavy domains first. Each item writes its own slot, so
+    // the document is the same whatever the thread count. Every item runs;
+    // the failure of the lowest item is raised after the loop, which keeps
+    // the domains' failures before the boundaries' and both before the box's.
     createDirectory(workingDirectory + "/vtk");
-    std::exception_ptr failure;
-    const auto domainObjects = groupObjects(domains, meshStatistics, workingDirectory, failure);
-    const auto boundaryObjects = groupObjects(boundaries, meshStatistics, workingDirectory, failure);
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    document["domains"] = domainObjects.empty() ? nlohmann::json() : nlohmann::json(domainObjects);
-    document["boundaries"] = nlohmann::json::array();
-    for (const auto& object : boundaryObjects) {
-        document["boundaries"].push_back(object);
-    }
-
+    std::vector<nlohmann::json> domainObjects(domains.size());
+    std::vector<nlohmann::json> boundaryObjects(boundaries.size());
     // The model's box is the union of the boxes of its entities of the model
-    // dimension, seeded by the first entity; records without a box (a wire,
-    // a shell) take no part, and no entity at all gives the zero record.
-    ShapeStatistics statistics;
-    bool haveBox = false;
-    const auto unite = [&](const std::shared_ptr<TopoEntity>& entity) {
-        const TopoDS_Shape shape = entity->getShape();
-        if (!hasBoundingBox(shape)) {
-            return;
-        }
-        ShapeStatistics record;
-        getShapeStatistics(shape, record);
-        statistics = haveBox ? statistics.merge(record) : record;
-        haveBox = true;
-    };
-    // The first entity seeds the box whatever its dimension, once.
+    // dimension, seeded by the first entity whatever its dimension, once;
+    // records without a box (a wire, a shell) take no part.
+    std::vector<std::size_t> boxEntities;
     for (std::size_t i = 0; i < entities.size(); ++i) {
         if (i == 0 || static_cast<int>(entities[i]->getDimensionType()) == dimension) {
-            unite(entities[i]);
+            boxEntities.push_back(i);
+        }
+    }
+    std::vector<ShapeStatistics> boxRecords(boxEntities.size());
+    std::vector<char> hasBox(boxEntities.size(), 0);
+    const std::size_t domainItems = 2 * domains.size();
+    const std::size_t groupItems = domainItems + 2 * boundaries.size();
+    const std::string& directory = workingDirectory;
+    parallelForDynamic(static_cast<int>(groupItems + boxEntities.size()), [&](int item) {
+        const auto index = static_cast<std::size_t>(item);
+        if (index < groupItems) {
+            const bool isDomain = index < domainItems;
+            const std::size_t group = (isDomain ? index : index - domainItems) / 2;
+            const bool preview = index % 2 == 1;
+            if (isDomain && preview) {
+                domains[group]->writePreview(directory);
+            } else if (isDomain) {
+                domainObjects[group] = groupObject(*domains[group], meshStatistics);
+            } else if (preview) {
+                boundaries[group]->writePreview(directory);
+            } else {
+                boundaryObjects[group] = groupObject(*boundaries[group], meshStatistics);
+            }
+            return;
+        }
+        const std::size_t record = index - groupItems;
+        const TopoDS_Shape shape = entities[boxEntities[record]]->getShape();
+        if (hasBoundingBox(shape)) {
+            getShapeStatistics(shape, boxRecords[record]);
+            hasBox[record] = 1;
+        }
+    });
+    document["domains"] = domainObjects.empty() ? nlohmann::json() : nlohmann::json(domainObjects);
+    document["boundaries"] = nlohmann::json::array();
+    for (auto& object : boundaryObjects) {
+        document["boundaries"].push_back(std::move(object));
+    }
+
+    // Merged in model order; no entity with a box gives the zero record.
+    ShapeStatistics statistics;
+    bool haveBox = false;
+    for (std::size_t record = 0; record < boxRecords.size(); ++record) {
+        if (hasBox[record] != 0) {
+            statistics = haveBox ? statistics.merge(boxRecords[record]) : boxRecords[record];
+            haveBox = true;
         }
     }
     document["statistics"] = statistics.toJson();
