@@ -42,9 +42,10 @@ void checkNamesUnique(const std::vector<std::shared_ptr<DomainGroup>>& domains,
 }
 
 // Refills a group with the current entities of one dimension that match its
-// former shape. Run serially: the comparison triangulates shapes whose
-// geometry the groups and entities share, which must not happen on two
-// threads at once.
+// former shape. Run serially and in model order: the comparison triangulates
+// shapes whose geometry the groups and entities share, which must not happen
+// on two threads at once, and the statistics boxes follow those
+// triangulations, so they must come out the same on every run.
 template <typename GroupPtr>
 void refillGroup(const GroupPtr& group, const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
 {

@@ -40,8 +40,11 @@ auto guardKernel(const char* function, Body&& body) -> decltype(body())
     }
 }
 
-// A kernel failure during one of the model's steps: "<step>: CAD kernel failure: <message>".
+// A kernel failure during one of the model's steps: "<step>: CAD kernel failure: <message>",
+// the failure's kind standing in for a message it lacks.
 inline vemra_exception kernelFailure(const std::string& step, const Standard_Failure& failure)
 {
-    return vemra_exception(step + ": CAD kernel failure: " + failure.GetMessageString());
+    const std::string message = failure.GetMessageString();
+    return vemra_exception(step + ": CAD kernel failure: " +
+                           (message.empty() ? std::string(failure.DynamicType()->Name()) : message));
 }

@@ -130,9 +130,9 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
     try {
         Bnd_Box box;
         box.SetGap(0.0);
-        // From the exact geometry: a triangulation left by an earlier
-        // comparison would widen the box by its deflection.
-        BRepBndLib::AddOptimal(shape, box, false, false);
+        // Follows a triangulation where the shape has one (left by the
+        // comparisons of finalisation), from the exact geometry elsewhere.
+        BRepBndLib::AddOptimal(shape, box, true, false);
         const gp_Pnt max = box.CornerMax();
         const gp_Pnt min = box.CornerMin();
         statistics.maxX = max.X();

@@ -16,23 +16,23 @@
 
 namespace {
 
-// A repair step that the kernel aborts did not help: the ladder goes on with
-// the shape it had, so that the repair never refuses a shape.
-TopoDS_Shape tryStep(const char* step, const TopoDS_Shape& shape,
+// A kernel failure while repairing reaches the caller as the system's
+// exception naming the step; so does a step that leaves no shape, rather
+// than the ladder going on silently with an older one.
+TopoDS_Shape runStep(const char* step, const TopoDS_Shape& shape,
                      const std::function<TopoDS_Shape(const TopoDS_Shape&)>& repair)
 {
+    const std::string name = std::string("pre_process_cad: ") + step;
+    TopoDS_Shape result;
     try {
-        TopoDS_Shape result = repair(shape);
-        if (result.IsNull()) {
-            // Removing every sub-shape leaves nothing to go on with.
-            LOG(WARNING) << "pre_process_cad: " << step << " left no shape; keeping the shape before it";
-            return shape;
-        }
-        return result;
+        result = repair(shape);
     } catch (const Standard_Failure& failure) {
-        LOG(WARNING) << "pre_process_cad: " << step << " failed: " << kernelFailureText(failure);
-        return shape;
+        throw kernelFailure(name, failure);
     }
+    if (result.IsNull()) {
+        throw vemra_exception(name + ": CAD kernel failure: the step left a null shape");
+    }
+    return result;
 }
 
 bool checkedValid(const TopoDS_Shape& shape)
@@ -40,8 +40,7 @@ bool checkedValid(const TopoDS_Shape& shape)
     try {
         return ShapeRepair::is_valid(shape);
     } catch (const Standard_Failure& failure) {
-        LOG(WARNING) << "pre_process_cad: shape check failed: " << kernelFailureText(failure);
-        return false;
+        throw kernelFailure("pre_process_cad: shape check", failure);
     }
 }
 
@@ -57,21 +56,21 @@ TopoDS_Shape ShapeRepair::pre_process_cad(const TopoDS_Shape shape)
     std::cout << "Some issues have been detected for the imported geometry. See log for details" << std::endl;
     LOG(INFO) << "pre_process_cad: Shape is invalid, beginning repair" << std::endl;
 
-    TopoDS_Shape result = tryStep("fix_basic", shape, fix_basic);
+    TopoDS_Shape result = runStep("fix_basic", shape, fix_basic);
     if (checkedValid(result)) {
         LOG(INFO) << "pre_process_cad: Shape after fix_basic is valid" << std::endl;
         return result;
     }
     LOG(INFO) << "pre_process_cad: resultShape after fix_basic is not valid" << std::endl;
 
-    result = tryStep("fix_basic_wireframe", result, fix_basic_wireframe);
+    result = runStep("fix_basic_wireframe", result, fix_basic_wireframe);
     if (checkedValid(result)) {
         LOG(INFO) << "pre_process_cad: Shape after fix_basic_wireframe is valid" << std::endl;
         return result;
     }
     LOG(INFO) << "pre_process_cad: Shape after ShapeFix_Wireframe is not valid" << std::endl;
 
-    result = tryStep("remove_edges", result, [](const TopoDS_Shape& current) {
+    result = runStep("remove_edges", result, [](const TopoDS_Shape& current) {
         const std::vector<TopoDS_Edge> degenerated = find_degenerated_edges(current);
         return degenerated.empty() ? current : remove_edges(current, degenerated);
     });
@@ -81,7 +80,7 @@ TopoDS_Shape ShapeRepair::pre_process_cad(const TopoDS_Shape shape)
     }
     LOG(INFO) << "pre_process_cad: Shape after removing degenerated_edges is invalid" << std::endl;
 
-    result = tryStep("fix_basic", result, fix_basic);
+    result = runStep("fix_basic", result, fix_basic);
     if (checkedValid(result)) {
         LOG(INFO) << "pre_process_cad: Shape after fix_basic is valid" << std::endl;
         return result;

@@ -62,6 +62,46 @@ TEST(ShapeStatistics, FieldsByMainType)
     }
 }
 
+// The box follows a triangulation where there is one. A face's box is its
+// nodes widened by the triangulation's deflection (0 for a plane, which its
+// triangles represent exactly) plus the face tolerance (1e-7); an edge outside
+// faces takes its polygon widened by the polygon's deflection alone.
+// meshShape meshes with 0.001 x L, L the largest extent of the box with
+// tolerances: 1 + 2e-7 for the unit cube, 4 + 2e-7 for the segment.
+TEST(ShapeStatistics, BoxFollowsTheTriangulation)
+{
+    const double tolerance = 1e-7;
+    const double segmentDeflection = 0.001 * (4 + 2 * tolerance);
+    const struct {
+        const char* name;
+        TopoDS_Shape shape;
+        bool meshed;
+        gp_Pnt min;
+        gp_Pnt max;
+    } cases[] = {
+        {"unit cube, exact", unitCube(), false, gp_Pnt(0, 0, 0), gp_Pnt(1, 1, 1)},
+        {"unit cube, meshed", unitCube(), true, gp_Pnt(-tolerance, -tolerance, -tolerance),
+         gp_Pnt(1 + tolerance, 1 + tolerance, 1 + tolerance)},
+        {"segment, exact", segment(gp_Pnt(0, 0, 0), gp_Pnt(0, 4, 0)), false, gp_Pnt(0, 0, 0), gp_Pnt(0, 4, 0)},
+        {"segment, meshed", segment(gp_Pnt(0, 0, 0), gp_Pnt(0, 4, 0)), true,
+         gp_Pnt(-segmentDeflection, -segmentDeflection, -segmentDeflection),
+         gp_Pnt(segmentDeflection, 4 + segmentDeflection, segmentDeflection)},
+    };
+    for (const auto& c : cases) {
+        if (c.meshed) {
+            meshShape(c.shape);
+        }
+        ShapeStatistics statistics;
+        getShapeStatistics(c.shape, statistics);
+        EXPECT_NEAR(statistics.minX, c.min.X(), 1e-12) << c.name;
+        EXPECT_NEAR(statistics.minY, c.min.Y(), 1e-12) << c.name;
+        EXPECT_NEAR(statistics.minZ, c.min.Z(), 1e-12) << c.name;
+        EXPECT_NEAR(statistics.maxX, c.max.X(), 1e-12) << c.name;
+        EXPECT_NEAR(statistics.maxY, c.max.Y(), 1e-12) << c.name;
+        EXPECT_NEAR(statistics.maxZ, c.max.Z(), 1e-12) << c.name;
+    }
+}
+
 TEST(ShapeStatistics, AxialVolumeNeedsTheSymmetryPlane)
 {
     const TopoDS_Shape square = squareAt(1, 0, 0);

@@ -7,6 +7,7 @@
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
+#include <Geom_Line.hxx>
 #include <TopoDS.hxx>
 
 #include "support/Exceptions.h"
@@ -99,12 +100,6 @@ TEST(ShapeRepair, InvalidShapesGoDownTheLadder)
          logged({"Shape is invalid, beginning repair", "resultShape after fix_basic is not valid",
                  "Shape after ShapeFix_Wireframe is not valid", "Shape after removing degenerated_edges is valid"}),
          true, 1},
-        // Removing the only edge would leave nothing: the ladder keeps the shape and ends.
-        {"only a falsely degenerated edge", compoundOf(falselyDegeneratedEdge(0)),
-         logged({"Shape is invalid, beginning repair", "resultShape after fix_basic is not valid",
-                 "Shape after ShapeFix_Wireframe is not valid", "Shape after removing degenerated_edges is invalid",
-                 "resultShape after fix_basic is not valid, no further modifications will be done"}),
-         false, 1},
     };
     for (const auto& c : cases) {
         const RepairRun run = repair(c.shape);
@@ -113,6 +108,41 @@ TEST(ShapeRepair, InvalidShapesGoDownTheLadder)
         ASSERT_FALSE(run.result.IsNull()) << c.name;
         EXPECT_EQ(ShapeRepair::is_valid(run.result), c.validAfter) << c.name;
         EXPECT_EQ(occurrencesOf(run.result, TopAbs_EDGE), c.edgesAfter) << c.name;
+    }
+}
+
+// A step the kernel aborts, or one that leaves no shape, ends the repair with
+// the system's exception naming the step, after the lines logged so far.
+TEST(ShapeRepair, KernelFailuresReachTheCaller)
+{
+    // A straight edge whose parameter range runs backwards: invalid, and the
+    // general healing raises a construction error on it.
+    BRep_Builder builder;
+    TopoDS_Edge backwards;
+    builder.MakeEdge(backwards, new Geom_Line(gp_Pnt(0, 0, 0), gp_Dir(1, 0, 0)), 1e-7);
+    builder.Range(backwards, 1.0, 0.0);
+
+    const struct {
+        const char* name;
+        TopoDS_Shape shape;
+        std::string message;
+        std::vector<std::string> info;
+    } cases[] = {
+        {"healing raises", backwards, "pre_process_cad: fix_basic: CAD kernel failure: Standard_ConstructionError",
+         logged({"Shape is invalid, beginning repair"})},
+        // Removing the only edge leaves nothing to go on with.
+        {"only a falsely degenerated edge", compoundOf(falselyDegeneratedEdge(0)),
+         "pre_process_cad: remove_edges: CAD kernel failure: the step left a null shape",
+         logged({"Shape is invalid, beginning repair", "resultShape after fix_basic is not valid",
+                 "Shape after ShapeFix_Wireframe is not valid"})},
+    };
+    for (const auto& c : cases) {
+        const QuietConsoleLog quiet;
+        const LogCapture info(el::Level::Info);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(thrownMessage([&] { ShapeRepair::pre_process_cad(c.shape); }), c.message) << c.name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), issuesLine) << c.name;
+        EXPECT_EQ(info.messages(el::Level::Info), c.info) << c.name;
     }
 }
 
