@@ -7,6 +7,7 @@
 #include <iostream>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include <TopAbs_ShapeEnum.hxx>
 #include <easylogging++.h>
@@ -86,11 +87,9 @@ bool hasBoundingBox(const TopoDS_Shape& shape)
     return getMainShapeType(shape) != TopAbs_VERTEX;
 }
 
-// A group's JSON object with the sum of its entities' mesh counts.
-template <typename GroupType>
-nlohmann::json groupObject(const GroupType& group, const MeshStatistics& meshStatistics)
+// A group's JSON object with the sum of its entities' mesh counts added.
+void addMeshStatistics(const Group& group, const MeshStatistics& meshStatistics, nlohmann::json& object)
 {
-    nlohmann::json object = group.toJson();
     MeshEntityStats sum;
     for (const auto& entity : group.getEntities()) {
         const std::string name = entity->getName();
@@ -99,7 +98,6 @@ nlohmann::json groupObject(const GroupType& group, const MeshStatistics& meshSta
         }
     }
     object["meshStatistics"] = sum.toJson();
-    return object;
 }
 
 } // namespace
@@ -279,6 +277,23 @@ nlohmann::json GeometryData::toJson()
     }
     std::vector<ShapeStatistics> boxRecords(boxEntities.size());
     std::vector<char> hasBox(boxEntities.size(), 0);
+    // A domain of one entity has that entity's shape: the domain's
+    // statistics are the entity's record, measured once.
+    std::vector<ShapeStatistics> domainRecords(domains.size());
+    std::unordered_map<const TopoEntity*, std::size_t> soleDomainOf;
+    for (std::size_t group = 0; group < domains.size(); ++group) {
+        const auto members = domains[group]->getEntities();
+        if (members.size() == 1 && members.front()->getShape().IsEqual(domains[group]->getShape())) {
+            soleDomainOf.emplace(members.front().get(), group);
+        }
+    }
+    std::vector<std::size_t> recordDomain(boxEntities.size(), domains.size());
+    for (std::size_t record = 0; record < boxEntities.size(); ++record) {
+        const auto domain = soleDomainOf.find(entities[boxEntities[record]].get());
+        if (domain != soleDomainOf.end()) {
+            recordDomain[record] = domain->second;
+        }
+    }
     const std::size_t domainItems = 2 * domains.size();
     const std::size_t groupItems = domainItems + 2 * boundaries.size();
     const std::string& directory = workingDirectory;
@@ -291,21 +306,33 @@ nlohmann::json GeometryData::toJson()
             if (isDomain && preview) {
                 domains[group]->writePreview(directory);
             } else if (isDomain) {
-                domainObjects[group] = groupObject(*domains[group], meshStatistics);
+                domainRecords[group] = domains[group]->getStatistics();
+                nlohmann::json object = domains[group]->toJson(domainRecords[group]);
+                addMeshStatistics(*domains[group], meshStatistics, object);
+                domainObjects[group] = std::move(object);
             } else if (preview) {
                 boundaries[group]->writePreview(directory);
             } else {
-                boundaryObjects[group] = groupObject(*boundaries[group], meshStatistics);
+                nlohmann::json object = boundaries[group]->toJson();
+                addMeshStatistics(*boundaries[group], meshStatistics, object);
+                boundaryObjects[group] = std::move(object);
             }
             return;
         }
         const std::size_t record = index - groupItems;
         const TopoDS_Shape shape = entities[boxEntities[record]]->getShape();
         if (hasBoundingBox(shape)) {
-            getShapeStatistics(shape, boxRecords[record]);
+            if (recordDomain[record] == domains.size()) {
+                getShapeStatistics(shape, boxRecords[record]);
+            }
             hasBox[record] = 1;
         }
     });
+    for (std::size_t record = 0; record < boxEntities.size(); ++record) {
+        if (hasBox[record] != 0 && recordDomain[record] != domains.size()) {
+            boxRecords[record] = domainRecords[recordDomain[record]];
+        }
+    }
     document["domains"] = domainObjects.empty() ? nlohmann::json() : nlohmann::json(domainObjects);
     document["boundaries"] = nlohmann::json::array();
     for (auto& object : boundaryObjects) {
