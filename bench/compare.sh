@@ -63,8 +63,10 @@ GEO
     : > "$scratch/ours.memory"
     : > "$scratch/gmsh.memory"
     for run in $(seq "$runs"); do
+        # A fresh working directory each run, as the stage gets: files deleted
+        # moments before slow down the file system's allocation of new ones.
         /usr/bin/time -v -o "$scratch/time.txt" \
-            "$build/bench/cad_stage_bench" "$step" "$scratch/work" > "$scratch/run$run.txt"
+            "$build/bench/cad_stage_bench" "$step" "$scratch/work-$label-$run" > "$scratch/run$run.txt"
         field total_seconds "$scratch/run$run.txt" >> "$scratch/ours.times"
         peak "$scratch/time.txt" >> "$scratch/ours.memory"
         local start end
