@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Times the whole CAD stage against gmsh importing the same STEP grid of touching
-# unit boxes and fragmenting all its volumes (gmsh on one thread, as a yardstick).
+# Times the whole CAD stage against gmsh importing the same STEP file and
+# fragmenting all its volumes (gmsh on one thread, as a yardstick), on two
+# generated models: grids of N x N x N touching unit boxes, and N x N curved
+# assemblies (boards with components, bolted plates, coils around cores).
 #
 # usage: bench/compare.sh [N ...]        grid sizes, default: 3 6
+#        CURVED="2 4"                    curved assembly sizes (default: 2 4; "" for none)
 #        BUILD_DIR=...                   build tree holding bench/ (default: ./build)
-#        RUNS=...                        runs of each side, the fastest counts (default: 3)
-#        AIR=0                           skip the second comparison: the grid put in air
-#                                        (padding 0) against gmsh adding the same box
+#        RUNS=...                        rounds, each side once per round; the median counts (default: 3)
+#        AIR=0                           skip the grids put in air (addAir, padding 0)
+#                                        against gmsh adding the same box
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,6 +19,7 @@ sizes=("$@")
 if [ ${#sizes[@]} -eq 0 ]; then
     sizes=(3 6)
 fi
+read -r -a curvedSizes <<< "${CURVED-2 4}"
 
 if ! command -v gmsh > /dev/null; then
     if [ "$(id -u)" -eq 0 ]; then
@@ -24,151 +28,156 @@ if ! command -v gmsh > /dev/null; then
         sudo DEBIAN_FRONTEND=noninteractive apt-get install -y gmsh
     fi
 fi
-if [ ! -x "$build/bench/cad_stage_bench" ] || [ ! -x "$build/bench/unit_box_grid" ]; then
+if [ ! -x "$build/bench/cad_stage_bench" ] || [ ! -x "$build/bench/unit_box_grid" ] ||
+    [ ! -x "$build/bench/curved_assemblies" ]; then
     cmake -S "$root" -B "$build"
-    cmake --build "$build" -j3 --target cad_stage_bench unit_box_grid
+    cmake --build "$build" -j3 --target cad_stage_bench unit_box_grid curved_assemblies
 fi
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 now() { date +%s.%N; }
+load=$(cut -d' ' -f1-3 /proc/loadavg)
 # The bench prints a 24-column label, then the value.
 field() { awk -v key="$1" '{ label = substr($0, 1, 24); sub(/ +$/, "", label); if (label == key) { value = substr($0, 25); sub(/^ +/, "", value); print value } }' "$2"; }
 
 phases=("read" "repair" "fuse" "entities and relations" "BREP export" "finalisation" "JSON and previews" "total")
-summary=""
-for n in "${sizes[@]}"; do
-    step=$scratch/grid$n.step
-    "$build/bench/unit_box_grid" "$n" "$step" > /dev/null
-    # The fastest of several runs: the machine is shared, noise only adds time.
-    ours=""
-    for run in $(seq "$runs"); do
-        "$build/bench/cad_stage_bench" "$step" "$scratch/work$n" > "$scratch/run.txt"
-        seconds=$(field total_seconds "$scratch/run.txt")
-        if [ -z "$ours" ] || awk -v a="$seconds" -v b="$ours" 'BEGIN { exit !(a < b) }'; then
-            ours=$seconds
-            cp "$scratch/run.txt" "$scratch/ours$n.txt"
-        fi
-    done
+airPhases=("read" "repair" "fuse" "entities and relations" "BREP export" "air" "finalisation" "JSON and previews" "total")
+median() { sort -g | awk '{ value[NR] = $1 } END { print value[int((NR + 1) / 2)] }'; }
+peak() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
 
-    cat > "$scratch/fragment$n.geo" << GEO
+# compare_case <label> <generator> <N> [air]: one line of the summary, and the
+# phases of our median run in $scratch/ours-<label>.txt. With "air" (grids
+# only) our stage adds the air (padding 0: half the grid's diagonal,
+# N sqrt(3) / 2) and gmsh adds the same padded box before fragmenting.
+compare_case() {
+    local label=$1 generator=$2 n=$3 air=${4:-}
+    local step=$scratch/$generator-$n.step
+    [ -f "$step" ] || "$build/bench/$generator" "$n" "$step" > /dev/null
+    local box="" airFlag=()
+    if [ -n "$air" ]; then
+        box="p = 0.5 * Sqrt(3) * $n;
+Box(newv) = {-p, -p, -p, $n + 2 * p, $n + 2 * p, $n + 2 * p};"
+        airFlag=(--air)
+    fi
+    cat > "$scratch/fragment-$label.geo" << GEO
 SetFactory("OpenCASCADE");
 Merge "$step";
+$box
 BooleanFragments{ Volume{:}; Delete; }{}
 v() = Volume{:}; s() = Surface{:}; c() = Curve{:};
 Printf("fragmented: %g solids, %g faces, %g edges", #v(), #s(), #c());
 GEO
-    theirs=""
+    # Rounds alternate the two sides, so that a busy spell of the shared
+    # machine falls on both.
+    : > "$scratch/ours.times"
+    : > "$scratch/gmsh.times"
+    : > "$scratch/ours.memory"
+    : > "$scratch/gmsh.memory"
     for run in $(seq "$runs"); do
+        # A fresh working directory each run, as the stage gets: files deleted
+        # moments before slow down the file system's allocation of new ones.
+        /usr/bin/time -v -o "$scratch/time.txt" \
+            "$build/bench/cad_stage_bench" "${airFlag[@]}" "$step" "$scratch/work-$label-$run" > "$scratch/run$run.txt"
+        field total_seconds "$scratch/run$run.txt" >> "$scratch/ours.times"
+        peak "$scratch/time.txt" >> "$scratch/ours.memory"
+        local start end
         start=$(now)
-        gmsh -0 -nt 1 "$scratch/fragment$n.geo" -o "$scratch/fragment$n.geo_unrolled" > "$scratch/gmsh$n.txt" 2>&1
+        /usr/bin/time -v -o "$scratch/time.txt" \
+            gmsh -0 -nt 1 "$scratch/fragment-$label.geo" -o "$scratch/fragment-$label.geo_unrolled" \
+            > "$scratch/gmsh-$label.txt" 2>&1
         end=$(now)
-        seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-        if [ -z "$theirs" ] || awk -v a="$seconds" -v b="$theirs" 'BEGIN { exit !(a < b) }'; then
-            theirs=$seconds
+        awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }' >> "$scratch/gmsh.times"
+        peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
+    done
+    local ours theirs
+    ours=$(median < "$scratch/ours.times")
+    theirs=$(median < "$scratch/gmsh.times")
+    # The phases of the run whose total is the median.
+    for run in $(seq "$runs"); do
+        if [ "$(field total_seconds "$scratch/run$run.txt")" = "$ours" ]; then
+            cp "$scratch/run$run.txt" "$scratch/ours-$label.txt"
         fi
     done
-
-    entities=$(field entities "$scratch/ours$n.txt")
-    gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh$n.txt")
+    local entities gmshEntities ratio ourMemory gmshMemory
+    entities=$(field entities "$scratch/ours-$label.txt")
+    gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")
     ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
-    summary+=$(printf '| %s | %s | %s | %.3f | %s | %s |' "$n" "$entities" "$gmshEntities" "$ours" "$theirs" "$ratio")$'\n'
-    eval "total_$n=$ours"
-done
+    ourMemory=$(median < "$scratch/ours.memory")
+    gmshMemory=$(median < "$scratch/gmsh.memory")
+    summary+=$(printf '| %s | %s | %s | %.3f | %s | %s | %d | %d |' "$label" "$entities" "$gmshEntities" "$ours" \
+        "$theirs" "$ratio" $((ourMemory / 1024)) $((gmshMemory / 1024)))$'\n'
+    eval "total_${label//[^a-z0-9]/_}=$ours"
+}
 
-echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), wall seconds, best of $runs:"
-echo
-echo "| N | our entities | gmsh entities | ours | gmsh | ours / gmsh |"
-echo "|---|---|---|---|---|---|"
-printf '%s' "$summary"
-echo
-echo "Our phases, wall seconds:"
-echo
-header="| phase |"
-rule="|---|"
-for n in "${sizes[@]}"; do
-    header+=" N = $n |"
-    rule+="---|"
-done
-echo "$header"
-echo "$rule"
-for phase in "${phases[@]}"; do
-    row="| $phase |"
-    for n in "${sizes[@]}"; do
-        row+=" $(field "$phase" "$scratch/ours$n.txt" | sed 's/ s$//') |"
+# print_phases <label> ...: our phases of the given cases, one column each.
+print_phases() {
+    local header="| phase |" rule="|---|" label row phase
+    local shown=("${phases[@]}")
+    if [[ "$1" == air* ]]; then
+        shown=("${airPhases[@]}")
+    fi
+    for label in "$@"; do
+        header+=" $label |"
+        rule+="---|"
     done
-    echo "$row"
-done
-if [ -n "${total_3:-}" ] && [ -n "${total_6:-}" ]; then
-    echo
-    awk -v a="$total_6" -v b="$total_3" 'BEGIN { printf "t(6) / t(3) = %.2f (8 times the solids)\n", a / b }'
-fi
-
-# The grid put in air: our stage with "addAir" (padding 0: half the grid's
-# diagonal, N sqrt(3) / 2) against gmsh adding the same padded box to the
-# imported grid and fragmenting all volumes on one thread.
-if [ "${AIR:-1}" != "0" ]; then
-    airPhases=("read" "repair" "fuse" "entities and relations" "BREP export" "air" "finalisation" "JSON and previews" "total")
-    airSummary=""
-    for n in "${sizes[@]}"; do
-        step=$scratch/grid$n.step
-        ours=""
-        for run in $(seq "$runs"); do
-            "$build/bench/cad_stage_bench" --air "$step" "$scratch/air$n" > "$scratch/run.txt"
-            seconds=$(field total_seconds "$scratch/run.txt")
-            if [ -z "$ours" ] || awk -v a="$seconds" -v b="$ours" 'BEGIN { exit !(a < b) }'; then
-                ours=$seconds
-                cp "$scratch/run.txt" "$scratch/oursAir$n.txt"
-            fi
-        done
-
-        cat > "$scratch/air$n.geo" << GEO
-SetFactory("OpenCASCADE");
-Merge "$step";
-p = 0.5 * Sqrt(3) * $n;
-Box(newv) = {-p, -p, -p, $n + 2 * p, $n + 2 * p, $n + 2 * p};
-BooleanFragments{ Volume{:}; Delete; }{}
-v() = Volume{:}; s() = Surface{:}; c() = Curve{:};
-Printf("fragmented: %g solids, %g faces, %g edges", #v(), #s(), #c());
-GEO
-        theirs=""
-        for run in $(seq "$runs"); do
-            start=$(now)
-            gmsh -0 -nt 1 "$scratch/air$n.geo" -o "$scratch/air$n.geo_unrolled" > "$scratch/gmshAir$n.txt" 2>&1
-            end=$(now)
-            seconds=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-            if [ -z "$theirs" ] || awk -v a="$seconds" -v b="$theirs" 'BEGIN { exit !(a < b) }'; then
-                theirs=$seconds
-            fi
-        done
-
-        entities=$(field entities "$scratch/oursAir$n.txt")
-        gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmshAir$n.txt")
-        ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
-        airSummary+=$(printf '| %s | %s | %s | %.3f | %s | %s |' "$n" "$entities" "$gmshEntities" "$ours" "$theirs" "$ratio")$'\n'
-        eval "airTotal_$n=$ours"
-    done
-
-    echo
-    echo "The grid in air: whole stage with addAir (ours, all cores) against gmsh import + box + fragment (one thread), wall seconds, best of $runs:"
-    echo
-    echo "| N | our entities | gmsh entities | ours | gmsh | ours / gmsh |"
-    echo "|---|---|---|---|---|---|"
-    printf '%s' "$airSummary"
-    echo
-    echo "Our phases with the air, wall seconds:"
-    echo
     echo "$header"
     echo "$rule"
-    for phase in "${airPhases[@]}"; do
+    for phase in "${shown[@]}"; do
         row="| $phase |"
-        for n in "${sizes[@]}"; do
-            row+=" $(field "$phase" "$scratch/oursAir$n.txt" | sed 's/ s$//') |"
+        for label in "$@"; do
+            row+=" $(field "$phase" "$scratch/ours-$label.txt" | sed 's/ s$//') |"
         done
         echo "$row"
     done
-    if [ -n "${airTotal_3:-}" ] && [ -n "${airTotal_6:-}" ]; then
-        echo
-        awk -v a="$airTotal_6" -v b="$airTotal_3" 'BEGIN { printf "t(6) / t(3) = %.2f with the air (8 times the solids)\n", a / b }'
-    fi
+}
+
+summary=""
+gridLabels=()
+for n in "${sizes[@]}"; do
+    gridLabels+=("grid$n")
+    compare_case "grid$n" unit_box_grid "$n"
+done
+airLabels=()
+if [ "${AIR:-1}" != "0" ]; then
+    for n in "${sizes[@]}"; do
+        airLabels+=("air$n")
+        compare_case "air$n" unit_box_grid "$n" air
+    done
+fi
+curvedLabels=()
+for n in "${curvedSizes[@]}"; do
+    curvedLabels+=("curved$n")
+    compare_case "curved$n" curved_assemblies "$n"
+done
+
+echo "Machine load before: $load"
+echo "Machine load after:  $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), wall seconds and peak memory, median of $runs:"
+echo
+echo "| case | our entities | gmsh entities | ours | gmsh | ours / gmsh | our MB | gmsh MB |"
+echo "|---|---|---|---|---|---|---|---|"
+printf '%s' "$summary"
+if [ ${#gridLabels[@]} -gt 0 ]; then
+    echo
+    echo "Our phases on the grids (N x N x N unit boxes), wall seconds:"
+    echo
+    print_phases "${gridLabels[@]}"
+fi
+if [ ${#airLabels[@]} -gt 0 ]; then
+    echo
+    echo "Our phases on the grids put in air, wall seconds:"
+    echo
+    print_phases "${airLabels[@]}"
+fi
+if [ ${#curvedLabels[@]} -gt 0 ]; then
+    echo
+    echo "Our phases on the curved assemblies (N x N), wall seconds:"
+    echo
+    print_phases "${curvedLabels[@]}"
+fi
+if [ -n "${total_grid4:-}" ] && [ -n "${total_grid8:-}" ]; then
+    echo
+    awk -v a="$total_grid8" -v b="$total_grid4" 'BEGIN { printf "t(8) / t(4) = %.2f (8 times the solids)\n", a / b }'
 fi

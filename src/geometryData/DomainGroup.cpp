@@ -29,8 +29,13 @@ std::string DomainGroup::getGroup() const { return group; }
 
 nlohmann::json DomainGroup::toJson() const
 {
+    return toJson(getStatistics());
+}
+
+nlohmann::json DomainGroup::toJson(const ShapeStatistics& statistics) const
+{
     nlohmann::json j = Group::toJson();
-    j["statistics"] = getStatistics().toJson();
+    j["statistics"] = statistics.toJson();
     auto names = nlohmann::json::array();
     for (const auto& boundary : boundaries) {
         names.push_back(boundary->getName());

@@ -16,6 +16,9 @@ public:
     void setGroup(std::string group);
     std::string getGroup() const;
     nlohmann::json toJson() const;
+    // The same object with the group's statistics measured already (they
+    // are those of getStatistics()), so that no shape is measured twice.
+    nlohmann::json toJson(const ShapeStatistics& statistics) const;
 
 private:
     std::vector<std::shared_ptr<BoundaryGroup>> boundaries;

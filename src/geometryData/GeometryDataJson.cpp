@@ -7,6 +7,7 @@
 #include <iostream>
 #include <set>
 #include <sstream>
+#include <unordered_map>
 
 #include <TopAbs_ShapeEnum.hxx>
 #include <easylogging++.h>
@@ -87,35 +88,17 @@ bool hasBoundingBox(const TopoDS_Shape& shape)
     return getMainShapeType(shape) != TopAbs_VERTEX;
 }
 
-// Builds one JSON object per group, each iteration into its own slot, so
-// the array lists the groups in model order whatever the thread count.
-template <typename GroupType>
-std::vector<nlohmann::json> groupObjects(const std::vector<std::shared_ptr<GroupType>>& groups,
-                                         const MeshStatistics& meshStatistics, const std::string& workingDirectory,
-                                         std::exception_ptr& failure)
+// A group's JSON object with the sum of its entities' mesh counts added.
+void addMeshStatistics(const Group& group, const MeshStatistics& meshStatistics, nlohmann::json& object)
 {
-    std::vector<nlohmann::json> objects(groups.size());
-    try {
-        parallelFor(static_cast<int>(groups.size()), [&](int i) {
-            const auto& group = groups[static_cast<std::size_t>(i)];
-            nlohmann::json object = group->toJson();
-            MeshEntityStats sum;
-            for (const auto& entity : group->getEntities()) {
-                const std::string name = entity->getName();
-                if (meshStatistics.has(name)) {
-                    sum = sum + meshStatistics.byEntity.at(name);
-                }
-            }
-            object["meshStatistics"] = sum.toJson();
-            group->writePreview(workingDirectory);
-            objects[static_cast<std::size_t>(i)] = std::move(object);
-        });
-    } catch (...) {
-        if (!failure) {
-            failure = std::current_exception();
+    MeshEntityStats sum;
+    for (const auto& entity : group.getEntities()) {
+        const std::string name = entity->getName();
+        if (meshStatistics.has(name)) {
+            sum = sum + meshStatistics.byEntity.at(name);
         }
     }
-    return objects;
+    object["meshStatistics"] = sum.toJson();
 }
 
 } // namespace
@@ -275,39 +258,96 @@ nlohmann::json GeometryData::toJson()
         document["relations"][name] = related;
     }
 
-    // Both loops run to their end; the first failure is raised after them.
+    // The groups' objects and previews and the records of the model's box are
+    // independent work items of very unequal cost (a domain's preview meshes a
+    // whole solid, a boundary's one face): one loop hands them out as threads
+    // come free, the heavy domains first. Each item writes its own slot, so
+    // the document is the same whatever the thread count. Every item runs;
+    // the failure of the lowest item is raised after the loop, which keeps
+    // the domains' failures before the boundaries' and both before the box's.
     createDirectory(workingDirectory + "/vtk");
-    std::exception_ptr failure;
-    const auto domainObjects = groupObjects(domains, meshStatistics, workingDirectory, failure);
-    const auto boundaryObjects = groupObjects(boundaries, meshStatistics, workingDirectory, failure);
-    if (failure) {
-        std::rethrow_exception(failure);
+    std::vector<nlohmann::json> domainObjects(domains.size());
+    std::vector<nlohmann::json> boundaryObjects(boundaries.size());
+    // The model's box is the union of the boxes of its entities of the model
+    // dimension, seeded by the first entity whatever its dimension, once;
+    // records without a box (a wire, a shell) take no part.
+    std::vector<std::size_t> boxEntities;
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        if (i == 0 || static_cast<int>(entities[i]->getDimensionType()) == dimension) {
+            boxEntities.push_back(i);
+        }
+    }
+    std::vector<ShapeStatistics> boxRecords(boxEntities.size());
+    std::vector<char> hasBox(boxEntities.size(), 0);
+    // A domain of one entity has that entity's shape: the domain's
+    // statistics are the entity's record, measured once.
+    std::vector<ShapeStatistics> domainRecords(domains.size());
+    std::unordered_map<const TopoEntity*, std::size_t> soleDomainOf;
+    for (std::size_t group = 0; group < domains.size(); ++group) {
+        const auto members = domains[group]->getEntities();
+        if (members.size() == 1 && members.front()->getShape().IsEqual(domains[group]->getShape())) {
+            soleDomainOf.emplace(members.front().get(), group);
+        }
+    }
+    std::vector<std::size_t> recordDomain(boxEntities.size(), domains.size());
+    for (std::size_t record = 0; record < boxEntities.size(); ++record) {
+        const auto domain = soleDomainOf.find(entities[boxEntities[record]].get());
+        if (domain != soleDomainOf.end()) {
+            recordDomain[record] = domain->second;
+        }
+    }
+    const std::size_t domainItems = 2 * domains.size();
+    const std::size_t groupItems = domainItems + 2 * boundaries.size();
+    const std::string& directory = workingDirectory;
+    parallelForDynamic(static_cast<int>(groupItems + boxEntities.size()), [&](int item) {
+        const auto index = static_cast<std::size_t>(item);
+        if (index < groupItems) {
+            const bool isDomain = index < domainItems;
+            const std::size_t group = (isDomain ? index : index - domainItems) / 2;
+            const bool preview = index % 2 == 1;
+            if (isDomain && preview) {
+                domains[group]->writePreview(directory);
+            } else if (isDomain) {
+                domainRecords[group] = domains[group]->getStatistics();
+                nlohmann::json object = domains[group]->toJson(domainRecords[group]);
+                addMeshStatistics(*domains[group], meshStatistics, object);
+                domainObjects[group] = std::move(object);
+            } else if (preview) {
+                boundaries[group]->writePreview(directory);
+            } else {
+                nlohmann::json object = boundaries[group]->toJson();
+                addMeshStatistics(*boundaries[group], meshStatistics, object);
+                boundaryObjects[group] = std::move(object);
+            }
+            return;
+        }
+        const std::size_t record = index - groupItems;
+        const TopoDS_Shape shape = entities[boxEntities[record]]->getShape();
+        if (hasBoundingBox(shape)) {
+            if (recordDomain[record] == domains.size()) {
+                getShapeStatistics(shape, boxRecords[record]);
+            }
+            hasBox[record] = 1;
+        }
+    });
+    for (std::size_t record = 0; record < boxEntities.size(); ++record) {
+        if (hasBox[record] != 0 && recordDomain[record] != domains.size()) {
+            boxRecords[record] = domainRecords[recordDomain[record]];
+        }
     }
     document["domains"] = domainObjects.empty() ? nlohmann::json() : nlohmann::json(domainObjects);
     document["boundaries"] = nlohmann::json::array();
-    for (const auto& object : boundaryObjects) {
-        document["boundaries"].push_back(object);
+    for (auto& object : boundaryObjects) {
+        document["boundaries"].push_back(std::move(object));
     }
 
-    // The model's box is the union of the boxes of its entities of the model
-    // dimension, seeded by the first entity; records without a box (a wire,
-    // a shell) take no part, and no entity at all gives the zero record.
+    // Merged in model order; no entity with a box gives the zero record.
     ShapeStatistics statistics;
     bool haveBox = false;
-    const auto unite = [&](const std::shared_ptr<TopoEntity>& entity) {
-        const TopoDS_Shape shape = entity->getShape();
-        if (!hasBoundingBox(shape)) {
-            return;
-        }
-        ShapeStatistics record;
-        getShapeStatistics(shape, record);
-        statistics = haveBox ? statistics.merge(record) : record;
-        haveBox = true;
-    };
-    // The first entity seeds the box whatever its dimension, once.
-    for (std::size_t i = 0; i < entities.size(); ++i) {
-        if (i == 0 || static_cast<int>(entities[i]->getDimensionType()) == dimension) {
-            unite(entities[i]);
+    for (std::size_t record = 0; record < boxRecords.size(); ++record) {
+        if (hasBox[record] != 0) {
+            statistics = haveBox ? statistics.merge(boxRecords[record]) : boxRecords[record];
+            haveBox = true;
         }
     }
     document["statistics"] = statistics.toJson();

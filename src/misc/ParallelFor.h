@@ -6,6 +6,20 @@
 
 #include <omp.h>
 
+namespace parallelForDetail {
+
+// Rethrows the exception of the lowest failing index, unchanged.
+inline void rethrowFirst(const std::vector<std::exception_ptr>& errors)
+{
+    for (const auto& error : errors) {
+        if (error) {
+            std::rethrow_exception(error);
+        }
+    }
+}
+
+} // namespace parallelForDetail
+
 // Runs body(i) for i in [0, count) as an OpenMP loop with a static schedule.
 // Every iteration runs; whatever an iteration throws is caught there (an
 // exception leaving an OpenMP region would terminate the process) and, after
@@ -26,9 +40,25 @@ inline void parallelFor(int count, const std::function<void(int)>& body)
             errors[static_cast<std::size_t>(i)] = std::current_exception();
         }
     }
-    for (const auto& error : errors) {
-        if (error) {
-            std::rethrow_exception(error);
+    parallelForDetail::rethrowFirst(errors);
+}
+
+// parallelFor for iterations of very unequal cost: each thread takes the next
+// index as soon as it is free. Put the costly iterations first.
+inline void parallelForDynamic(int count, const std::function<void(int)>& body)
+{
+    if (count <= 0) {
+        return;
+    }
+    std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
+    const bool nested = omp_in_parallel() != 0;
+#pragma omp parallel for schedule(dynamic, 1) if (!nested)
+    for (int i = 0; i < count; ++i) {
+        try {
+            body(i);
+        } catch (...) {
+            errors[static_cast<std::size_t>(i)] = std::current_exception();
         }
     }
+    parallelForDetail::rethrowFirst(errors);
 }

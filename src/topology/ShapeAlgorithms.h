@@ -1,6 +1,7 @@
 #pragma once
 
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 #include <TopAbs_ShapeEnum.hxx>
@@ -33,7 +34,7 @@ bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b);
 bool isBasicShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list);
 
 // These triangulate both shapes (the triangulation is shared by every copy
-// of a shape), so they run one at a time process-wide; see shapeMeshMutex().
+// of a shape), holding shapeMeshMutex() exclusively.
 bool isSameSolid(TopoDS_Shape a, TopoDS_Shape b);
 bool isSameFace(TopoDS_Shape a, TopoDS_Shape b);
 bool isSameEdge(TopoDS_Shape a, TopoDS_Shape b);
@@ -41,11 +42,13 @@ bool isSameVertex(TopoDS_Shape a, TopoDS_Shape b);
 bool boundingBoxesMatch(TopoDS_Shape a, TopoDS_Shape b);
 // Attaches a triangulation to the shape's faces and edges (shared geometry).
 void meshShape(TopoDS_Shape shape);
-// Serialises meshShape (which writes triangulations into geometry that every
-// copy of a shape shares) with what reads that geometry beside it in parallel
-// loops: the isSame* bodies, boundingBoxesMatch, getShapeStatistics,
-// getBoundingBoxDiagonal and the copy that writeShapeVtk meshes.
-std::recursive_mutex& shapeMeshMutex();
+// Meshing writes triangulations and edge representations into geometry that
+// every copy of a shape shares: meshShape and the isSame* bodies hold this
+// lock exclusively; what only reads that geometry beside them in parallel
+// loops (boundingBoxesMatch, getShapeStatistics, getBoundingBoxDiagonal, the
+// copy that writeShapeVtk meshes) holds it shared, so readers never wait for
+// each other. None of these functions may be called with the lock held.
+std::shared_mutex& shapeMeshMutex();
 
 // Contact through the Boolean common. Null shapes answer false.
 bool shapesOverlap(const TopoDS_Shape& a, const TopoDS_Shape& b);

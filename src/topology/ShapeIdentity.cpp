@@ -31,6 +31,62 @@ TopTools_ListOfShape piecesOf(const TopoDS_Shape& compound)
     return pieces;
 }
 
+// The bodies of boundingBoxesMatch and meshShape, for callers that already
+// hold shapeMeshMutex() (it must never be taken twice on one thread).
+bool boxesMatchUnlocked(const TopoDS_Shape& a, const TopoDS_Shape& b)
+{
+    return guardKernel("boundingBoxesMatch", [&] {
+        Bnd_Box boxA;
+        Bnd_Box boxB;
+        BRepBndLib::Add(a, boxA, true);
+        BRepBndLib::Add(b, boxB, true);
+        if (boxA.IsVoid() || boxB.IsVoid()) {
+            return false;
+        }
+        double minA[3];
+        double maxA[3];
+        double minB[3];
+        double maxB[3];
+        boxA.Get(minA[0], minA[1], minA[2], maxA[0], maxA[1], maxA[2]);
+        boxB.Get(minB[0], minB[1], minB[2], maxB[0], maxB[1], maxB[2]);
+        double largest = 0.0;
+        for (int axis = 0; axis < 3; ++axis) {
+            largest = std::max({largest, maxA[axis] - minA[axis], maxB[axis] - minB[axis]});
+        }
+        const double tolerance = 0.04 * largest;
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!(std::fabs(minA[axis] - minB[axis]) < tolerance) ||
+                !(std::fabs(maxA[axis] - maxB[axis]) < tolerance)) {
+                return false;
+            }
+        }
+        return true;
+    });
+}
+
+void meshUnlocked(const TopoDS_Shape& shape)
+{
+    if (shape.ShapeType() == TopAbs_EDGE && BRep_Tool::Degenerated(TopoDS::Edge(shape))) {
+        return;
+    }
+    guardKernel("meshShape", [&] {
+        Bnd_Box box;
+        BRepBndLib::Add(shape, box, true);
+        if (box.IsVoid()) {
+            return; // nothing with geometry to mesh
+        }
+        double xmin, ymin, zmin, xmax, ymax, zmax;
+        box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
+        const double deflection = 0.001 * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        // A triangulation at least this fine is one the mesher would keep as it
+        // is; the check is far cheaper than building the mesher.
+        if (BRepTools::Triangulation(shape, deflection, true)) {
+            return;
+        }
+        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
+    });
+}
+
 enum class Measure { volume, area, length };
 
 GProp_GProps propertiesOf(const TopoDS_Shape& shape, Measure measure)
@@ -56,10 +112,12 @@ bool sameByMeasure(const TopoDS_Shape& a, const TopoDS_Shape& b, Measure measure
 {
     requireShape(a, function);
     requireShape(b, function);
-    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+    // Meshing writes triangulations that other copies of these shapes share;
+    // the measures and boxes below must see the triangulations made here.
+    std::unique_lock<std::shared_mutex> lock(shapeMeshMutex());
     return guardKernel(function, [&] {
-        meshShape(a);
-        meshShape(b);
+        meshUnlocked(a);
+        meshUnlocked(b);
         const GProp_GProps propertiesA = propertiesOf(a, measure);
         const GProp_GProps propertiesB = propertiesOf(b, measure);
         // The magnitude keeps an inside-out shape (negative measure) the same as itself.
@@ -82,7 +140,7 @@ bool sameByMeasure(const TopoDS_Shape& a, const TopoDS_Shape& b, Measure measure
         if (propertiesA.CentreOfMass().Distance(propertiesB.CentreOfMass()) > centreTolerance) {
             return false;
         }
-        return boundingBoxesMatch(a, b);
+        return boxesMatchUnlocked(a, b);
     });
 }
 
@@ -114,9 +172,9 @@ bool commonHolds(const TopoDS_Shape& a, const TopoDS_Shape& b, TopAbs_ShapeEnum 
 
 } // namespace
 
-std::recursive_mutex& shapeMeshMutex()
+std::shared_mutex& shapeMeshMutex()
 {
-    static std::recursive_mutex mutex;
+    static std::shared_mutex mutex;
     return mutex;
 }
 
@@ -234,60 +292,16 @@ bool boundingBoxesMatch(TopoDS_Shape a, TopoDS_Shape b)
 {
     requireShape(a, "boundingBoxesMatch");
     requireShape(b, "boundingBoxesMatch");
-    // The boxes follow the triangulation, which another thread may be writing.
-    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
-    return guardKernel("boundingBoxesMatch", [&] {
-        Bnd_Box boxA;
-        Bnd_Box boxB;
-        BRepBndLib::Add(a, boxA, true);
-        BRepBndLib::Add(b, boxB, true);
-        if (boxA.IsVoid() || boxB.IsVoid()) {
-            return false;
-        }
-        double minA[3];
-        double maxA[3];
-        double minB[3];
-        double maxB[3];
-        boxA.Get(minA[0], minA[1], minA[2], maxA[0], maxA[1], maxA[2]);
-        boxB.Get(minB[0], minB[1], minB[2], maxB[0], maxB[1], maxB[2]);
-        double largest = 0.0;
-        for (int axis = 0; axis < 3; ++axis) {
-            largest = std::max({largest, maxA[axis] - minA[axis], maxB[axis] - minB[axis]});
-        }
-        const double tolerance = 0.04 * largest;
-        for (int axis = 0; axis < 3; ++axis) {
-            if (!(std::fabs(minA[axis] - minB[axis]) < tolerance) ||
-                !(std::fabs(maxA[axis] - maxB[axis]) < tolerance)) {
-                return false;
-            }
-        }
-        return true;
-    });
+    // The boxes follow the triangulation, which meshing on another thread may be writing.
+    std::shared_lock<std::shared_mutex> lock(shapeMeshMutex());
+    return boxesMatchUnlocked(a, b);
 }
 
 void meshShape(TopoDS_Shape shape)
 {
     requireShape(shape, "meshShape");
-    if (shape.ShapeType() == TopAbs_EDGE && BRep_Tool::Degenerated(TopoDS::Edge(shape))) {
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
-    guardKernel("meshShape", [&] {
-        Bnd_Box box;
-        BRepBndLib::Add(shape, box, true);
-        if (box.IsVoid()) {
-            return; // nothing with geometry to mesh
-        }
-        double xmin, ymin, zmin, xmax, ymax, zmax;
-        box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
-        const double deflection = 0.001 * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
-        // A triangulation at least this fine is one the mesher would keep as it
-        // is; the check is far cheaper than building the mesher.
-        if (BRepTools::Triangulation(shape, deflection, true)) {
-            return;
-        }
-        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
-    });
+    std::unique_lock<std::shared_mutex> lock(shapeMeshMutex());
+    meshUnlocked(shape);
 }
 
 bool shapesOverlap(const TopoDS_Shape& a, const TopoDS_Shape& b)

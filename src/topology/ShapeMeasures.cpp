@@ -84,7 +84,7 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
     // Statistics run beside comparisons in the model's parallel loops: the box
     // follows the triangulation and the properties read the edges'
     // representation lists, both of which meshing writes.
-    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+    std::shared_lock<std::shared_mutex> lock(shapeMeshMutex());
     const TopAbs_ShapeEnum type = getMainShapeType(shape);
     if (type == TopAbs_VERTEX) {
         // No box for a vertex; an empty compound keeps the record as it is.
@@ -232,7 +232,7 @@ double getMinEdgeLength(const TopoDS_Shape& shape)
 double getBoundingBoxDiagonal(const TopoDS_Shape& shape)
 {
     requireShape(shape, "getBoundingBoxDiagonal");
-    std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+    std::shared_lock<std::shared_mutex> lock(shapeMeshMutex());
     return guardKernel("getBoundingBoxDiagonal", [&] {
         Bnd_Box box;
         box.SetGap(0.0);

@@ -254,7 +254,7 @@ void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
         // may be extending on another thread.
         TopoDS_Shape copy;
         {
-            std::lock_guard<std::recursive_mutex> lock(shapeMeshMutex());
+            std::shared_lock<std::shared_mutex> lock(shapeMeshMutex());
             copy = BRepBuilderAPI_Copy(shape, true, false).Shape();
         }
         const double deflection = previewDeflection(copy);

@@ -632,3 +632,43 @@ TEST(GeometryDataJson, GroupArraysAreDeterministic)
     EXPECT_EQ(writtenBoundaries, boundaryNames);
     EXPECT_DOUBLE_EQ(produced.at("domains").at(19).at("statistics").at("maxY").get<double>(), 1.0 + 0.1 * 19);
 }
+
+// A domain of one solid shares that solid's record with the model's box; a
+// domain of two solids has its own. Each box is known from the blocks.
+TEST(GeometryDataJson, DomainAndModelStatisticsOfSharedSolids)
+{
+    WorkingDirectory directory("shared-records");
+    GeometryData model(directory.str());
+    auto near = std::make_shared<TopoEntity>(box(0, 0, 0, 1, 1, 1), "near");
+    auto far = std::make_shared<TopoEntity>(box(3, 0, 0, 4, 2, 1), "far");
+    model.addEntity(near);
+    model.addEntity(far);
+    auto both = std::make_shared<DomainGroup>();
+    both->setName("both");
+    both->addEntity(near);
+    both->addEntity(far);
+    both->buildShape();
+    model.addDomain(groupOf<DomainGroup>("onlyFar", far));
+    model.addDomain(both);
+    model.addDomain(groupOf<DomainGroup>("onlyNear", near));
+    model.getDimension();
+    model.getPartitionShape();
+    const json produced = model.toJson();
+
+    const auto boxJson = [](double x0, double y0, double z0, double x1, double y1, double z1) {
+        return json{{"lengthX", x1 - x0}, {"lengthY", y1 - y0}, {"lengthZ", z1 - z0}, {"maxX", x1}, {"maxY", y1},
+                    {"maxZ", z1}, {"minX", x0}, {"minY", y0}, {"minZ", z0}};
+    };
+    const std::vector<std::pair<std::string, json>> expected = {
+        {"onlyFar", boxJson(3, 0, 0, 4, 2, 1)},
+        {"both", boxJson(0, 0, 0, 4, 2, 1)},
+        {"onlyNear", boxJson(0, 0, 0, 1, 1, 1)},
+    };
+    ASSERT_EQ(produced.at("domains").size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(expected[i].first);
+        EXPECT_EQ(produced.at("domains").at(i).at("name"), expected[i].first);
+        EXPECT_EQ(produced.at("domains").at(i).at("statistics"), expected[i].second);
+    }
+    EXPECT_EQ(produced.at("statistics"), boxJson(0, 0, 0, 4, 2, 1));
+}

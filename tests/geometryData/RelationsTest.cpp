@@ -99,3 +99,62 @@ TEST(RelationsTest, FaceRelatesToFirstTwoSolidsOnly)
     EXPECT_TRUE(relations["C"].empty());
     EXPECT_TRUE(relations["Far"].empty());
 }
+
+TEST(RelationsTest, InnerBoundariesAndLinkOrder)
+{
+    GeometryData model = twoTouchingBoxes();
+    std::string left;
+    std::string right;
+    for (const auto& entity : model.getEntities()) {
+        if (entity->getDimension() == 2 && liesInPlane(entity->getShape(), 0, 0.0)) {
+            left = entity->getName();
+        } else if (entity->getDimension() == 2 && liesInPlane(entity->getShape(), 0, 2.0)) {
+            right = entity->getName();
+        }
+    }
+    ASSERT_FALSE(left.empty());
+    ASSERT_FALSE(right.empty());
+    ASSERT_EQ(model.getDimension(), 3);
+    model.addDomain(std::make_shared<DomainGroup>(groupEntry("Both", {"A", "B"}), model.getEntities()));
+    model.addDomain(std::make_shared<DomainGroup>(groupEntry("OnlyB", {"B"}), model.getEntities()));
+    // The shared face is claimed by the first boundary that holds it alone;
+    // a boundary with an outer face as well is not inside the domain.
+    struct Expected {
+        std::string name;
+        Names faces;
+        bool inDomain;
+        Names domains;
+    };
+    const std::vector<Expected> expected = {
+        {"Right", {right}, false, {"Both", "OnlyB"}},
+        {"Left", {left}, false, {"Both"}},
+        {"Wall", {"Shared"}, true, {"Both", "OnlyB"}},
+        {"Mixed", {"Shared", right}, false, {"Both", "OnlyB"}},
+        {"Again", {"Shared"}, false, {"Both", "OnlyB"}},
+    };
+    for (const auto& boundary : expected) {
+        model.addBoundary(std::make_shared<BoundaryGroup>(groupEntry(boundary.name, boundary.faces), model.getEntities()));
+    }
+    model.buildRelations();
+
+    for (const auto& boundary : expected) {
+        SCOPED_TRACE(boundary.name);
+        const auto group = model.getBoundary(boundary.name);
+        EXPECT_EQ(group->isInDomain(), boundary.inDomain);
+        Names linked;
+        for (const auto& domain : group->getDomains()) {
+            linked.push_back(domain->getName());
+        }
+        EXPECT_EQ(linked, boundary.domains);
+    }
+    // A domain lists its boundaries entity by entity: A's first, then B's new ones.
+    const auto namesOf = [](const std::shared_ptr<DomainGroup>& domain) {
+        Names names;
+        for (const auto& boundary : domain->getBoundaries()) {
+            names.push_back(boundary->getName());
+        }
+        return names;
+    };
+    EXPECT_EQ(namesOf(model.getDomain("Both")), Names({"Left", "Wall", "Mixed", "Again", "Right"}));
+    EXPECT_EQ(namesOf(model.getDomain("OnlyB")), Names({"Right", "Wall", "Mixed", "Again"}));
+}

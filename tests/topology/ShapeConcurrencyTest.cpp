@@ -58,9 +58,25 @@ std::vector<bool> compareRound(const SharedModel& model)
     };
 }
 
+// The statistics read the triangulations the comparisons write: every
+// field, so that any difference shows.
+std::vector<double> statisticsRound(const SharedModel& model)
+{
+    std::vector<double> values;
+    for (const TopoDS_Shape& shape : {model.left, model.sharedFace, model.cylinder}) {
+        ShapeStatistics record;
+        getShapeStatistics(shape, record);
+        for (const double value : {record.minX, record.minY, record.minZ, record.maxX, record.maxY, record.maxZ,
+                                   record.volume, record.area, record.centreX, record.centreY, record.centreZ}) {
+            values.push_back(value);
+        }
+    }
+    return values;
+}
+
 } // namespace
 
-TEST(ShapeConcurrency, ComparingAndPreviewingSharedShapesFromManyThreads)
+TEST(ShapeConcurrency, ComparingMeasuringAndPreviewingSharedShapesFromManyThreads)
 {
     const std::string directory = freshDirectory("concurrency");
     const SharedModel model;
@@ -69,6 +85,9 @@ TEST(ShapeConcurrency, ComparingAndPreviewingSharedShapesFromManyThreads)
     // Single-thread answers first.
     const std::vector<bool> expected = compareRound(model);
     ASSERT_EQ(expected, (std::vector<bool>{true, false, true, true, true, false}));
+    const std::vector<double> expectedStatistics = statisticsRound(model);
+    // The cylinder of radius 1 and height 2: volume 2 pi.
+    EXPECT_NEAR(expectedStatistics[2 * 11 + 6], 2.0 * M_PI, 1e-6);
     writeShapeVtk(model.sharedFace, directory + "/face.vtk");
     writeShapeVtk(model.left, directory + "/solid.vtk");
     const std::string expectedFace = contentOf(directory + "/face.vtk");
@@ -89,6 +108,9 @@ TEST(ShapeConcurrency, ComparingAndPreviewingSharedShapesFromManyThreads)
                 for (int round = 0; round < rounds && problems[t].empty(); ++round) {
                     if (compareRound(model) != expected) {
                         problems[t] = "comparison differs in round " + std::to_string(round);
+                    }
+                    if (statisticsRound(model) != expectedStatistics) {
+                        problems[t] = "statistics differ in round " + std::to_string(round);
                     }
                     if (round % previewEvery != t % previewEvery) {
                         continue;

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Checks that the stage writes the same bytes (geometry-data JSON, BREP and
+# VTK side files) on one thread and on many, and, given a reference build,
+# the same bytes as that build.
+#
+# usage: bench/check-identical.sh model.step ...
+#        BUILD_DIR=...            build tree holding bench/ (default: ./build)
+#        REFERENCE_BUILD_DIR=...  another build tree to compare with (optional)
+#        THREADS="1 8"            thread counts to compare (default: 1 3 8)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+reference=${REFERENCE_BUILD_DIR:-}
+threads=${THREADS:-1 3 8}
+if [ $# -eq 0 ]; then
+    echo "usage: bench/check-identical.sh model.step ..." >&2
+    exit 2
+fi
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+# Every run works in the same directory: paths inside the JSON name it.
+work=$scratch/work
+
+# run <bench> <threads> <model> <copy>
+run() {
+    OMP_NUM_THREADS=$2 "$1" "$3" "$work" > "$scratch/log.txt" 2>&1 || {
+        cat "$scratch/log.txt" >&2
+        return 1
+    }
+    rm -rf "$4"
+    cp -r "$work" "$4"
+    rm -f "$4/.cad_stage_bench"
+}
+
+status=0
+for model in "$@"; do
+    name=$(basename "$model")
+    first=""
+    for count in $threads; do
+        copy=$scratch/$name.$count
+        run "$build/bench/cad_stage_bench" "$count" "$model" "$copy"
+        if [ -z "$first" ]; then
+            first=$copy
+            files=$(find "$copy" -type f | wc -l)
+            echo "$name: $files files on $count thread(s)"
+        elif diff -r -q "$first" "$copy" > "$scratch/diff.txt"; then
+            echo "$name: identical on $count threads"
+        else
+            echo "$name: DIFFERENT on $count threads:"
+            head -20 "$scratch/diff.txt"
+            status=1
+        fi
+    done
+    if [ -n "$reference" ]; then
+        copy=$scratch/$name.reference
+        run "$reference/bench/cad_stage_bench" 8 "$model" "$copy"
+        if diff -r -q "$first" "$copy" > "$scratch/diff.txt"; then
+            echo "$name: identical to the reference build"
+        else
+            echo "$name: DIFFERENT from the reference build:"
+            head -20 "$scratch/diff.txt"
+            status=1
+        fi
+    fi
+done
+exit $status
