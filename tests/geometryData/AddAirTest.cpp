@@ -24,7 +24,9 @@
 #include <nlohmann/json.hpp>
 #include <omp.h>
 
+#include "AirValues.h"
 #include "GroupFixtures.h"
+#include "ModelQueries.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
@@ -35,6 +37,7 @@
 #include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/ScratchDirectory.h"
+#include "support/ShapeMeasures.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace fs = std::filesystem;
@@ -44,22 +47,9 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-const double sqrt2 = std::sqrt(2.0);
-const double sqrt3 = std::sqrt(3.0);
-const double pi = std::acos(-1.0);
 const std::string internalError = ". This is internal error. Please contact support!";
 
-void expectClose(double actual, double expected, const std::string& what)
-{
-    EXPECT_NEAR(actual, expected, 1e-6 * std::fabs(expected)) << what;
-}
 
-double lengthOf(const TopoDS_Shape& shape)
-{
-    GProp_GProps properties;
-    BRepGProp::LinearProperties(shape, properties);
-    return properties.Mass();
-}
 
 gp_Pnt measureCentre(const TopoDS_Shape& shape, int dimension)
 {
@@ -83,16 +73,6 @@ template <typename GroupPtr> double sumOfMeasures(const GroupPtr& group, int dim
     return sum;
 }
 
-std::vector<std::shared_ptr<TopoEntity>> ofDimension(const GeometryData& model, int dimension)
-{
-    std::vector<std::shared_ptr<TopoEntity>> found;
-    for (const auto& e : model.getEntities()) {
-        if (e->getDimensionType() == dimension) {
-            found.push_back(e);
-        }
-    }
-    return found;
-}
 
 // "<prefix>1" .. "<prefix>n" with ids first .. first + n - 1.
 void expectNumbered(const std::vector<std::shared_ptr<TopoEntity>>& entities, const std::string& prefix, int count,

@@ -25,33 +25,21 @@
 #include <gp_Circ.hxx>
 #include <gp_Pln.hxx>
 
+#include "AirValues.h"
 #include "GroupFixtures.h"
 #include "geometryData/AirBuilder.h"
 #include "geometryData/TopoEntity.h"
 #include "support/Exceptions.h"
 #include "support/LogCapture.h"
+#include "support/ShapeMeasures.h"
 #include "topology/ShapeAlgorithms.h"
 
 using namespace groupFixtures;
 
 namespace {
 
-const double sqrt2 = std::sqrt(2.0);
-const double sqrt3 = std::sqrt(3.0);
-const double pi = std::acos(-1.0);
 
-// Relative tolerance of the values worked out by hand.
-void expectClose(double actual, double expected, const std::string& what)
-{
-    EXPECT_NEAR(actual, expected, 1e-6 * std::fabs(expected)) << what;
-}
 
-double lengthOf(const TopoDS_Shape& shape)
-{
-    GProp_GProps properties;
-    BRepGProp::LinearProperties(shape, properties);
-    return properties.Mass();
-}
 
 using Entities = std::vector<std::shared_ptr<TopoEntity>>;
 

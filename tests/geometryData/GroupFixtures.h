@@ -67,4 +67,14 @@ inline nlohmann::json groupEntry(const std::string& name, const std::vector<std:
     return nlohmann::json{{"name", name}, {"entities", entityNames}};
 }
 
+// The entities' names, in order.
+inline std::vector<std::string> namesOf(const std::vector<std::shared_ptr<TopoEntity>>& entities)
+{
+    std::vector<std::string> names;
+    for (const auto& e : entities) {
+        names.push_back(e->getName());
+    }
+    return names;
+}
+
 } // namespace groupFixtures

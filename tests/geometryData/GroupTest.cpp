@@ -26,14 +26,6 @@ std::vector<std::shared_ptr<TopoEntity>> blockModel()
             entity(block, "Block", 9)};
 }
 
-std::vector<std::string> namesOf(const std::vector<std::shared_ptr<TopoEntity>>& entities)
-{
-    std::vector<std::string> names;
-    for (const auto& e : entities) {
-        names.push_back(e->getName());
-    }
-    return names;
-}
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include <omp.h>
 
 #include "GroupFixtures.h"
+#include "ModelQueries.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
@@ -26,17 +27,6 @@ struct Piece {
     int id;
 };
 
-// Entities of one kind, in model order.
-std::vector<std::shared_ptr<TopoEntity>> ofDimension(const GeometryData& model, int dimension)
-{
-    std::vector<std::shared_ptr<TopoEntity>> found;
-    for (const auto& e : model.getEntities()) {
-        if (e->getDimensionType() == dimension) {
-            found.push_back(e);
-        }
-    }
-    return found;
-}
 
 // Checks names "<prefix><i>" with ids firstId + i - 1, i from 1.
 void expectNumbered(const std::vector<std::shared_ptr<TopoEntity>>& entities, const std::string& prefix,

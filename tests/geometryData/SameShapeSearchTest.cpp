@@ -16,14 +16,6 @@ using namespace groupFixtures;
 
 namespace {
 
-std::vector<std::string> namesOf(const std::vector<std::shared_ptr<TopoEntity>>& entities)
-{
-    std::vector<std::string> names;
-    for (const auto& e : entities) {
-        names.push_back(e->getName());
-    }
-    return names;
-}
 
 } // namespace
 

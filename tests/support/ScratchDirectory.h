@@ -24,6 +24,14 @@ inline std::string freshDirectory(const std::string& relative)
     return directory.string();
 }
 
+// This relative path below the test temp directory, with nothing left at it.
+inline std::filesystem::path clearedPath(const std::string& relative)
+{
+    const std::filesystem::path path = testTempDirectory() / relative;
+    std::filesystem::remove_all(path);
+    return path;
+}
+
 // A fresh directory of a unique name below the temp base, removed with
 // everything in it.
 class ScratchDirectory {

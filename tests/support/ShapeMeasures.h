@@ -36,6 +36,13 @@ inline double volumeOf(const TopoDS_Shape& shape)
     return properties.Mass();
 }
 
+inline double lengthOf(const TopoDS_Shape& shape)
+{
+    GProp_GProps properties;
+    BRepGProp::LinearProperties(shape, properties);
+    return properties.Mass();
+}
+
 inline double areaOf(const TopoDS_Shape& shape)
 {
     GProp_GProps properties;

@@ -27,12 +27,7 @@ namespace {
 
 const fs::path test02 = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests/test02";
 
-fs::path scratch(const std::string& name)
-{
-    const fs::path path = testTempDirectory() / ("damaged-case-" + name);
-    fs::remove_all(path);
-    return path;
-}
+fs::path scratch(const std::string& name) { return clearedPath("damaged-case-" + name); }
 
 std::map<std::string, std::string> snapshot(const fs::path& directory)
 {

@@ -34,12 +34,7 @@ namespace {
 
 const fs::path casesDirectory = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests";
 
-fs::path scratch(const std::string& name)
-{
-    const fs::path path = testTempDirectory() / ("reference-" + name);
-    fs::remove_all(path);
-    return path;
-}
+fs::path scratch(const std::string& name) { return clearedPath("reference-" + name); }
 
 json readJson(const fs::path& file)
 {
