@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/Files.h"
+#include "support/DirectorySnapshot.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
 #include "tests/geometryData/CaseRunner.h"
@@ -28,17 +29,6 @@ namespace {
 const fs::path test02 = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests/test02";
 
 fs::path scratch(const std::string& name) { return clearedPath("damaged-case-" + name); }
-
-std::map<std::string, std::string> snapshot(const fs::path& directory)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(directory)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), directory).string()] = contentOf(entry.path());
-        }
-    }
-    return files;
-}
 
 // The file with the first match of the pattern's group 1 replaced.
 void replaceIn(const fs::path& file, const std::string& pattern, const std::string& replacement)
@@ -112,7 +102,7 @@ TEST(DamagedInputCase, EndsInOneExceptionLineAndExitCodeOne)
         const fs::path reference = scratch("reference");
         fs::copy(test02, reference, fs::copy_options::recursive);
         c.spoil(reference);
-        const auto before = snapshot(reference);
+        const auto before = directorySnapshot(reference);
 
         testing::internal::CaptureStdout();
         const int exitCode = runCase(reference.string(), working.string());
@@ -124,7 +114,7 @@ TEST(DamagedInputCase, EndsInOneExceptionLineAndExitCodeOne)
         const std::string line = output.substr(at, output.find('\n', at) - at);
         EXPECT_EQ(line.rfind("Exception  " + c.message, 0), 0u) << line;
         EXPECT_EQ(output.find("TEST01"), std::string::npos) << output;
-        EXPECT_EQ(snapshot(reference), before);
+        EXPECT_EQ(directorySnapshot(reference), before);
         fs::remove_all(reference);
     }
     fs::remove_all(working);

@@ -24,6 +24,7 @@
 
 #include "geometryData/GeometryData.h"
 #include "support/Files.h"
+#include "support/DirectorySnapshot.h"
 #include "support/ScratchDirectory.h"
 #include "tests/geometryData/CaseRunner.h"
 
@@ -52,18 +53,6 @@ RunResult run(const fs::path& reference, const fs::path& working)
     testing::internal::CaptureStdout();
     const int exitCode = runCase(reference.string(), working.string());
     return {exitCode, testing::internal::GetCapturedStdout()};
-}
-
-// Every file below a directory with its content, to show that nothing changed.
-std::map<std::string, std::string> snapshot(const fs::path& directory)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(directory)) {
-        if (entry.is_regular_file()) {
-            files[fs::relative(entry.path(), directory).string()] = contentOf(entry.path());
-        }
-    }
-    return files;
 }
 
 struct Measure {
@@ -369,7 +358,7 @@ TEST(ReferenceCase, Test01SameBytesWhateverTheThreadCount)
         expectStatistics(document.at("domains").at(1).at("statistics"), test01Solid2Statistics(), boxTolerance);
 
         documents.push_back(document.dump());
-        files.push_back(snapshot(working));
+        files.push_back(directorySnapshot(working));
         fs::remove_all(working);
     }
     omp_set_num_threads(threadsBefore);
@@ -559,7 +548,7 @@ TEST(ReferenceCase, BadInputsEndInAClearException)
         const fs::path reference = scratch("bad-reference");
         fs::copy(casesDirectory / badInput.baseCase, reference, fs::copy_options::recursive);
         badInput.spoil(reference);
-        const auto before = snapshot(reference);
+        const auto before = directorySnapshot(reference);
 
         const RunResult result = run(reference, wd);
         EXPECT_EQ(result.exitCode, 1);
@@ -574,7 +563,7 @@ TEST(ReferenceCase, BadInputsEndInAClearException)
         }
         EXPECT_EQ(result.output.find("TEST01"), std::string::npos) << result.output;
         // Nothing written outside the working copy.
-        EXPECT_EQ(snapshot(reference), before);
+        EXPECT_EQ(directorySnapshot(reference), before);
         EXPECT_FALSE(fs::exists(fs::path(wd).parent_path() / "escape.brep"));
         EXPECT_FALSE(fs::exists(fs::path(wd) / "geometry/escape.brep"));
         fs::remove_all(reference);
