@@ -86,15 +86,20 @@ void GeometryData::finalize()
     }
     if (geometryChanged) {
         try {
-            const SameShapeSearch pieces(entities, dimension);
-            for (const auto& domain : domains) {
-                domain->clearBoundaries();
-                refillGroup(domain, pieces);
+            // A search measures every entity of its dimension: none without groups to refill.
+            if (!domains.empty()) {
+                const SameShapeSearch pieces(entities, dimension);
+                for (const auto& domain : domains) {
+                    domain->clearBoundaries();
+                    refillGroup(domain, pieces);
+                }
             }
-            const SameShapeSearch sides(entities, dimension - 1);
-            for (const auto& boundary : boundaries) {
-                boundary->clearDomains();
-                refillGroup(boundary, sides);
+            if (!boundaries.empty()) {
+                const SameShapeSearch sides(entities, dimension - 1);
+                for (const auto& boundary : boundaries) {
+                    boundary->clearDomains();
+                    refillGroup(boundary, sides);
+                }
             }
         } catch (const Standard_Failure& failure) {
             throw kernelFailure("Refilling the groups", failure);

@@ -396,7 +396,7 @@ TEST(AirBuilderBox, OneCutMatchesTheCutPerSolid)
         EXPECT_EQ(countOf(result.infinity, TopAbs_FACE), infinityFaces);
         expectClose(areaOf(result.infinity), infinityArea, "infinity area");
 
-        // The commons of the Part's trimming keep each solid's volume and centre.
+        // The commons of the per-solid trimming keep each solid's volume and centre.
         for (std::size_t i = 0; i < c.solids.size(); ++i) {
             const TopoDS_Shape inside = BRepAlgoAPI_Common(c.solids[i], c.region).Shape();
             expectClose(volumeOf(entities[i]->getShape()), volumeOf(inside), "solid volume");
