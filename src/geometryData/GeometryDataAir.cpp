@@ -20,6 +20,7 @@
 #include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "geometryData/WorkingDirectory.h"
 #include "misc/Utilities.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
@@ -104,6 +105,7 @@ void rebuildGroupsHolding(const GroupList& groups, const std::set<const TopoEnti
 
 void GeometryData::addAir(double padding, std::vector<std::string> terminals)
 {
+    requireWorkingDirectory(workingDirectory);
     if (dimension == 0) {
         computeDimension();
     }

@@ -200,6 +200,7 @@ TEST(GeometryDataFrame, WritersNeedAWorkingDirectory)
         {"scale", [](GeometryData& model) { model.scale(2.0); }},
         {"readCADfiles", [](GeometryData& model) { model.readCADfiles({"model.step"}); }},
         {"finalize", [](GeometryData& model) { model.finalize(); }},
+        {"addAir", [](GeometryData& model) { model.addAir(0.0, {}); }},
     };
     for (const auto& [name, write] : writers) {
         SCOPED_TRACE(name);
