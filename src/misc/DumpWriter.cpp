@@ -14,6 +14,7 @@
 
 #include <easylogging++.h>
 
+#include "misc/SignalSafeText.h"
 #include "misc/Utilities.h"
 
 namespace {
@@ -55,37 +56,29 @@ std::string narrowDumpFileName()
 }
 
 // The directory is created by us or was: a real directory (not a link) owned
-// by this user. Anything else could hand our dump to someone else.
-bool prepareDumpDirectory(std::string directory)
+// by this user. Anything else could hand our dump to someone else. Allocates
+// nothing, so a signal handler may call it.
+bool prepareDumpDirectory(const char* given)
 {
-    // With a trailing "/" lstat would follow a symbolic link.
-    while (directory.size() > 1 && directory.back() == '/') {
-        directory.pop_back();
+    char directory[4096];
+    FixedText text(directory, sizeof directory);
+    text.add(given);
+    if (!text.fits()) {
+        return false;
     }
-    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+    // With a trailing "/" lstat would follow a symbolic link.
+    std::size_t length = text.size();
+    while (length > 1 && directory[length - 1] == '/') {
+        directory[--length] = '\0';
+    }
+    if (::mkdir(directory, 0700) != 0 && errno != EEXIST) {
         return false;
     }
     struct stat status {};
-    if (::lstat(directory.c_str(), &status) != 0) {
+    if (::lstat(directory, &status) != 0) {
         return false;
     }
     return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
-}
-
-bool writeAll(int fd, const char* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 bool writeText(int fd, const std::string& text)
@@ -197,68 +190,6 @@ struct CrashDumpSetup {
 };
 CrashDumpSetup crashSetup;
 
-// Text built in a fixed buffer without allocating; too long a text is marked
-// as such rather than cut silently.
-class FixedText {
-public:
-    FixedText(char* buffer, std::size_t capacity) : buffer(buffer), capacity(capacity) { terminate(); }
-
-    FixedText& add(const char* text)
-    {
-        while (*text != '\0') {
-            put(*text++);
-        }
-        return *this;
-    }
-
-    FixedText& addNumber(unsigned long long value, unsigned base = 10, int width = 1)
-    {
-        char digits[32];
-        int count = 0;
-        do {
-            digits[count++] = "0123456789abcdef"[value % base];
-            value /= base;
-        } while (value != 0 && count < 32);
-        for (int i = count; i < width; ++i) {
-            put('0');
-        }
-        while (count > 0) {
-            put(digits[--count]);
-        }
-        return *this;
-    }
-
-    FixedText& addSigned(long long value)
-    {
-        if (value < 0) {
-            put('-');
-            return addNumber(0ULL - static_cast<unsigned long long>(value));
-        }
-        return addNumber(static_cast<unsigned long long>(value));
-    }
-
-    bool fits() const { return !overflow; }
-    const char* text() const { return buffer; }
-    std::size_t size() const { return length; }
-
-private:
-    void put(char c)
-    {
-        if (length + 1 < capacity) {
-            buffer[length++] = c;
-            terminate();
-        } else {
-            overflow = true;
-        }
-    }
-    void terminate() { buffer[length < capacity ? length : capacity - 1] = '\0'; }
-
-    char* buffer;
-    std::size_t capacity;
-    std::size_t length = 0;
-    bool overflow = false;
-};
-
 struct CivilTime {
     long long year;
     unsigned month, day, hour, minute, second;
@@ -289,26 +220,6 @@ CivilTime civilTime(long long seconds)
             static_cast<unsigned>(rest / 3600),
             static_cast<unsigned>(rest / 60 % 60),
             static_cast<unsigned>(rest % 60)};
-}
-
-// prepareDumpDirectory without allocating.
-bool prepareCrashDumpDirectory()
-{
-    char directory[sizeof crashSetup.directory];
-    FixedText text(directory, sizeof directory);
-    text.add(crashSetup.directory);
-    std::size_t length = text.size();
-    while (length > 1 && directory[length - 1] == '/') {
-        directory[--length] = '\0';
-    }
-    if (::mkdir(directory, 0700) != 0 && errno != EEXIST) {
-        return false;
-    }
-    struct stat status {};
-    if (::lstat(directory, &status) != 0) {
-        return false;
-    }
-    return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
 }
 
 bool writeCrashDumpBody(int fd, const char* exception, const CivilTime& local)
@@ -412,7 +323,7 @@ std::wstring write_dump_report(const std::string& exception, const std::vector<v
         const std::string directory = narrowDumpDirectory();
         // The counter advances on every attempt, also when no dump results.
         std::string path = directory + narrowDumpFileName() + ".dmp";
-        if (!prepareDumpDirectory(directory)) {
+        if (!prepareDumpDirectory(directory.c_str())) {
             return {};
         }
         // Created, never reused: a name taken by another failure of the same
@@ -471,7 +382,7 @@ void write_crash_dump(const char* exception, char* path, std::size_t pathSize) n
         return;
     }
     path[0] = '\0';
-    if (crashSetup.directory[0] == '\0' || !prepareCrashDumpDirectory()) {
+    if (crashSetup.directory[0] == '\0' || !prepareDumpDirectory(crashSetup.directory)) {
         return;
     }
     const CivilTime local = civilTime(static_cast<long long>(std::time(nullptr)) + crashSetup.utcOffset);

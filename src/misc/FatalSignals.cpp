@@ -4,11 +4,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
 
 #include "misc/CurrentStage.h"
 #include "misc/DumpWriter.h"
+#include "misc/SignalSafeText.h"
 
 namespace {
 
@@ -32,29 +31,6 @@ alignas(16) char alternateStack[alternateStackSize];
 
 std::atomic<bool> handling{false};
 
-void append(char* buffer, std::size_t capacity, std::size_t& length, const char* text)
-{
-    while (*text != '\0' && length + 1 < capacity) {
-        buffer[length++] = *text++;
-    }
-    buffer[length] = '\0';
-}
-
-void writeAll(int fd, const char* text, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, text, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return;
-        }
-        text += written;
-        size -= static_cast<std::size_t>(written);
-    }
-}
-
 void handleFatalSignal(int number, siginfo_t*, void*)
 {
     // A second thread that faults meanwhile waits: the first one ends the run.
@@ -75,29 +51,20 @@ void handleFatalSignal(int number, siginfo_t*, void*)
         }
     }
     char description[1024];
-    std::size_t length = 0;
-    append(description, sizeof description, length, "Fatal signal ");
-    append(description, sizeof description, length, name);
-    append(description, sizeof description, length, " (");
-    append(description, sizeof description, length, meaning);
-    append(description, sizeof description, length, ") while ");
-    append(description, sizeof description, length, currentStage());
+    FixedText text(description, sizeof description);
+    text.add("Fatal signal ").add(name).add(" (").add(meaning).add(") while ").add(currentStage());
 
     char path[8192];
     write_crash_dump(description, path, sizeof path);
     char lines[10240];
-    std::size_t size = 0;
+    FixedText output(lines, sizeof lines);
     if (path[0] == '\0') {
-        append(lines, sizeof lines, size, "Cannot write dump\n");
+        output.add("Cannot write dump\n");
     } else {
-        append(lines, sizeof lines, size, "Crash dump written to: ");
-        append(lines, sizeof lines, size, path);
-        append(lines, sizeof lines, size, "\n");
+        output.add("Crash dump written to: ").add(path).add("\n");
     }
-    append(lines, sizeof lines, size, "Exception  ");
-    append(lines, sizeof lines, size, description);
-    append(lines, sizeof lines, size, "\n");
-    writeAll(STDOUT_FILENO, lines, size);
+    output.add("Exception  ").add(description).add("\n");
+    writeAll(STDOUT_FILENO, output.text(), output.size());
     ::_exit(1);
 }
 
