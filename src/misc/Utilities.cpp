@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <sstream>
 
@@ -107,4 +108,14 @@ std::string datedTempPath()
 bool consoleMayColour()
 {
     return ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;
+}
+
+std::optional<std::string> readFileContent(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    if (!file || !(bytes << file.rdbuf())) {
+        return std::nullopt;
+    }
+    return bytes.str();
 }

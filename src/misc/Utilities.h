@@ -24,5 +24,8 @@ std::string tempBaseDirectory();
 std::string tempDirSuffix(std::string_view directory);
 // Temp base + suffix + today's date (YYYY-MM-DD); creates nothing.
 std::string datedTempPath();
+// The whole content of a file; none when it cannot be opened or read (a
+// directory opens but cannot be read).
+std::optional<std::string> readFileContent(const std::string& path);
 // Colours on the console only on a terminal, and never when NO_COLOR is set.
 bool consoleMayColour();

@@ -1,5 +1,4 @@
 #include <cctype>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -67,13 +66,9 @@ std::mutex& cadTranslatorMutex()
 TopoDS_Shape readStepFile(std::string path)
 {
     const std::string failure = "Could not read STEP file " + path;
-    {
-        // Outside the translators' lock: it reads no translator state.
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream bytes;
-        if (file && bytes << file.rdbuf()) {
-            checkStepText(bytes.str(), failure);
-        }
+    // Outside the translators' lock: it reads no translator state.
+    if (const auto text = readFileContent(path)) {
+        checkStepText(*text, failure);
     }
     configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
@@ -162,16 +157,11 @@ void writeBrepFile(const TopoDS_Shape& shape, std::string path)
 TopoDS_Shape readBrepFile(std::string path)
 {
     const std::string failure = "Could not read BREP file " + path;
-    std::string content;
-    {
-        std::ifstream file(path, std::ios::binary);
-        std::ostringstream bytes;
-        // A directory opens but cannot be read.
-        if (!file || !(bytes << file.rdbuf())) {
-            throw vemra_exception(failure);
-        }
-        content = bytes.str();
+    const auto read = readFileContent(path);
+    if (!read) {
+        throw vemra_exception(failure);
     }
+    const std::string& content = *read;
     checkBrepSections(content, failure);
     // The kernel's reader loops for ever at the end of a file cut short: a
     // stream that raises on a read past its end stops it.
