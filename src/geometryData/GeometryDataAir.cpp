@@ -89,13 +89,24 @@ private:
     std::vector<State> saved;
 };
 
+// A group's shape and id as they were before it was rebuilt.
+struct FormerGroup {
+    std::shared_ptr<Group> group;
+    TopoDS_Shape shape;
+    int id;
+};
+
+// Rebuilds the shape of every group holding a changed entity, keeping what
+// each was in `former` first, to put back when the air cannot be added.
 template <typename GroupList>
-void rebuildGroupsHolding(const GroupList& groups, const std::set<const TopoEntity*>& changed)
+void rebuildGroupsHolding(const GroupList& groups, const std::set<const TopoEntity*>& changed,
+                          std::vector<FormerGroup>& former)
 {
     for (const auto& group : groups) {
         const auto members = group->getEntities();
         if (std::any_of(members.begin(), members.end(),
                         [&](const auto& entity) { return changed.count(entity.get()) != 0; })) {
+            former.push_back({group, group->getShape(), group->getId()});
             group->buildShape();
         }
     }
@@ -111,11 +122,9 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
     }
     const int modelDimension = dimension;
     AirMode mode = boxAir;
-    if (modelDimension == 3) {
-        mode = boxAir;
-    } else if (modelDimension == 2) {
+    if (modelDimension == 2) {
         mode = axisymmetric ? axisymmetricAir : planarAir;
-    } else {
+    } else if (modelDimension != 3) {
         // Clients match this text as it stands, the missing blank included.
         throw vemra_exception("Dimension of GeometryData is " + std::to_string(modelDimension) + "is not supported");
     }
@@ -141,6 +150,14 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
     std::vector<std::shared_ptr<DomainGroup>> newDomains;
     std::vector<std::shared_ptr<BoundaryGroup>> newBoundaries;
     std::map<std::string, std::vector<std::string>> newRelations;
+    std::vector<FormerGroup> formerGroups;
+    const auto undo = [&] {
+        before.restore();
+        for (const auto& former : formerGroups) {
+            former.group->setShape(former.shape);
+            former.group->setId(former.id);
+        }
+    };
     try {
         AirBuilder builder;
         builder.setTerminalFaces(terminalFaces);
@@ -190,29 +207,26 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
                 airGroup<BoundaryGroup>("air_axis", "Symmetry Axis", "axis", boundaryCandidates, axisShape));
         }
         pieces.relate(newRelations, modelDimension);
+        // The document's groups still hold the old entities until the
+        // finalisation refills them from their shapes, which must show the trim.
+        if (groupMode != groupsFromAllEntities) {
+            const std::set<const TopoEntity*> trimmed = before.changed();
+            rebuildGroupsHolding(domains, trimmed, formerGroups);
+            rebuildGroupsHolding(boundaries, trimmed, formerGroups);
+        }
     } catch (const Standard_Failure& failure) {
-        before.restore();
+        undo();
         throw kernelFailure("addAir", failure);
     } catch (...) {
-        before.restore();
+        undo();
         throw;
     }
 
-    // The document's groups still hold the old entities until the
-    // finalisation refills them from their shapes, which must show the trim.
-    const std::set<const TopoEntity*> trimmed = before.changed();
     partitionShape = newPartition;
     entities.clear();
     if (groupMode == groupsFromAllEntities) {
         domains.clear();
         boundaries.clear();
-    } else if (!trimmed.empty()) {
-        try {
-            rebuildGroupsHolding(domains, trimmed);
-            rebuildGroupsHolding(boundaries, trimmed);
-        } catch (const Standard_Failure& failure) {
-            throw kernelFailure("addAir", failure);
-        }
     }
     relations = std::move(newRelations);
     for (const auto& entity : newEntities) {
