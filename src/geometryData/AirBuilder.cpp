@@ -6,7 +6,6 @@
 #include <string>
 #include <utility>
 
-#include <BRepAlgoAPI_BuilderAlgo.hxx>
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepBndLib.hxx>
@@ -428,36 +427,23 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
 {
     TopTools_ListOfShape shapes = model.getShapes();
     shapes.Append(box);
-    BRepAlgoAPI_BuilderAlgo fuse;
     // As the shape list fuses: the same pieces in the same order, so the
     // partition is numbered as the fuse of the model and the air would be.
-    fuse.SetArguments(flattenToPieces(shapes));
-    fuse.SetRunParallel(true);
-    fuse.SetNonDestructive(true);
-    fuse.SetGlue(BOPAlgo_GlueOff);
-    try {
-        fuse.Build();
-    } catch (const Standard_Failure& failure) {
-        LOG(ERROR) << "Adding air: the fuse of the model and the box raised " << kernelFailureText(failure);
+    const TopTools_ListOfShape pieces = flattenToPieces(shapes);
+    GeneralFuseOptions options;
+    options.operation = "Adding air";
+    const GeneralFuseResult fuse = runGeneralFuse(pieces, options);
+    if (fuse.failed()) {
+        LOG(ERROR) << "Adding air: the fuse of the model and the box failed: " << fuse.errors;
         throw vemra_exception(addingAirFailed);
-    }
-    if (fuse.HasErrors()) {
-        std::ostringstream alerts;
-        fuse.DumpErrors(alerts);
-        LOG(ERROR) << "Adding air: the fuse of the model and the box failed: " << alerts.str();
-        throw vemra_exception(addingAirFailed);
-    }
-    if (fuse.HasWarnings()) {
-        std::ostringstream alerts;
-        fuse.DumpWarnings(alerts);
-        LOG(WARNING) << "Adding air: the fuse of the model and the box: " << alerts.str();
     }
 
     // The pieces of the box are the air, but for those that are the model's.
-    const auto images = [&fuse](const TopoDS_Shape& shape) {
+    const Handle(BRepTools_History)& history = fuse.history;
+    const auto images = [&history](const TopoDS_Shape& shape) {
         TopTools_ListOfShape found;
-        if (!fuse.IsDeleted(shape)) {
-            found = fuse.Modified(shape);
+        if (!history->IsRemoved(shape)) {
+            found = history->Modified(shape);
             if (found.IsEmpty()) {
                 found.Append(shape);
             }
@@ -470,7 +456,7 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
         }
     };
     TopTools_MapOfShape modelPieces;
-    for (const TopoDS_Shape& piece : fuse.Arguments()) {
+    for (const TopoDS_Shape& piece : pieces) {
         if (!piece.IsSame(box)) {
             addImages(piece, modelPieces);
         }
@@ -481,7 +467,7 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
     TopoDS_Compound airSolids;
     builder.MakeCompound(airSolids);
     bool holdsAir = false;
-    for (TopExp_Explorer explorer(fuse.Shape(), TopAbs_SOLID); explorer.More(); explorer.Next()) {
+    for (TopExp_Explorer explorer(fuse.shape, TopAbs_SOLID); explorer.More(); explorer.Next()) {
         if (boxPieces.Contains(explorer.Current()) && !modelPieces.Contains(explorer.Current())) {
             builder.Add(airSolids, explorer.Current());
             holdsAir = true;
@@ -499,7 +485,7 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
     const TopoDS_Shape infinity = fuseOf(outer);
     infinityBoundary = infinity;
     air = airSolids;
-    partition = fuse.Shape();
+    partition = fuse.shape;
 }
 
 void AirBuilder::createPlanarAir()

@@ -149,6 +149,7 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
             return result;
         }
         result.shape = builder.Shape();
+        result.history = builder.History();
         checkVolumeKept(arguments, result.shape, options.operation);
     } catch (const Standard_Failure& failure) {
         result.errors = std::string("kernel failure ") + failure.DynamicType()->Name() + ": " +

@@ -3,6 +3,7 @@
 #include <string>
 
 #include <BOPAlgo_GlueEnum.hxx>
+#include <BRepTools_History.hxx>
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 
@@ -18,6 +19,8 @@ struct GeneralFuseOptions {
 
 struct GeneralFuseResult {
     TopoDS_Shape shape;
+    // What became of each argument and its sub-shapes; set when the fuse succeeded.
+    Handle(BRepTools_History) history;
     // The names of the error alerts (or the kernel failure), comma separated;
     // empty when the fuse succeeded.
     std::string errors;
