@@ -18,6 +18,7 @@
 #include "geometryData/WorkingDirectory.h"
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
+#include "topology/FaceBoxes.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -296,6 +297,20 @@ nlohmann::json GeometryData::toJson()
             recordDomain[record] = domain->second;
         }
     }
+    // Every face of the shapes measured here once, before the groups, so
+    // that a face between two solids is not measured twice.
+    std::vector<TopoDS_Shape> measuredShapes;
+    for (const auto& domain : domains) {
+        measuredShapes.push_back(domain->getShape());
+    }
+    for (std::size_t record = 0; record < boxEntities.size(); ++record) {
+        if (recordDomain[record] == domains.size()) {
+            measuredShapes.push_back(entities[boxEntities[record]]->getShape());
+        }
+    }
+    FaceBoxes faceBoxes;
+    faceBoxes.measure(measuredShapes);
+
     const std::size_t domainItems = 2 * domains.size();
     const std::size_t groupItems = domainItems + 2 * boundaries.size();
     const std::string& directory = workingDirectory;
@@ -308,7 +323,7 @@ nlohmann::json GeometryData::toJson()
             if (isDomain && preview) {
                 domains[group]->writePreview(directory);
             } else if (isDomain) {
-                domainRecords[group] = domains[group]->getStatistics();
+                domainRecords[group] = domains[group]->getStatistics(&faceBoxes);
                 nlohmann::json object = domains[group]->toJson(domainRecords[group]);
                 addMeshStatistics(*domains[group], meshStatistics, object);
                 domainObjects[group] = std::move(object);
@@ -325,7 +340,7 @@ nlohmann::json GeometryData::toJson()
         const TopoDS_Shape shape = entities[boxEntities[record]]->getShape();
         if (hasBoundingBox(shape)) {
             if (recordDomain[record] == domains.size()) {
-                getShapeStatistics(shape, boxRecords[record]);
+                getShapeStatistics(shape, boxRecords[record], &faceBoxes);
             }
             hasBox[record] = 1;
         }

@@ -116,11 +116,11 @@ void Group::writePreview(std::string workingDirectory)
     writeShapeVtk(shape, workingDirectory + "/vtk/" + name + ".vtk");
 }
 
-ShapeStatistics Group::getStatistics() const
+ShapeStatistics Group::getStatistics(const FaceBoxes* faceBoxes) const
 {
     ShapeStatistics statistics;
     if (!shape.IsNull()) {
-        getShapeStatistics(shape, statistics);
+        getShapeStatistics(shape, statistics, faceBoxes);
     }
     return statistics;
 }

@@ -9,6 +9,7 @@
 
 #include "geometryData/ShapeStatistics.h"
 
+class FaceBoxes;
 class TopoEntity;
 
 // A named set of entities of one model with its fused shape.
@@ -35,7 +36,8 @@ public:
 
     void buildShape();
     void writePreview(std::string workingDirectory);
-    ShapeStatistics getStatistics() const;
+    // With faceBoxes, the box comes from faces measured there (the same doubles).
+    ShapeStatistics getStatistics(const FaceBoxes* faceBoxes = nullptr) const;
     nlohmann::json toJson() const;
 
 protected:

@@ -60,8 +60,12 @@ bool haveCommonVertex(const TopoDS_Shape& a, const TopoDS_Shape& b);
 
 // --- Statistics -------------------------------------------------------------
 
-// Writes the fields that match the shape's main type; the others keep their values.
-void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics);
+class FaceBoxes;
+// Writes the fields that match the shape's main type; the others keep their
+// values. With faceBoxes, the box is assembled from faces measured there
+// when it can be (the same doubles).
+void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics,
+                        const FaceBoxes* faceBoxes = nullptr);
 // Volume swept by the shape's planar faces normal to Z, turned about the Y
 // axis; 0.0 unless |z| <= 1e-7.
 double getAxialVolume(const TopoDS_Shape* shape, const double z);

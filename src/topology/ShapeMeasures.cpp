@@ -27,6 +27,7 @@
 #include <gp_Ax1.hxx>
 #include <gp_Trsf.hxx>
 
+#include "topology/FaceBoxes.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 
@@ -78,7 +79,7 @@ gp_Pnt firstVertexPoint(const TopoDS_Shape& shape, const char* function)
 
 // --- Statistics -------------------------------------------------------------
 
-void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
+void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics, const FaceBoxes* faceBoxes)
 {
     requireShape(shape, "getShapeStatistics");
     // Statistics run beside comparisons in the model's parallel loops: the box
@@ -132,7 +133,9 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics)
         box.SetGap(0.0);
         // Follows a triangulation where the shape has one (left by the
         // comparisons of finalisation), from the exact geometry elsewhere.
-        BRepBndLib::AddOptimal(shape, box, true, false);
+        if (faceBoxes == nullptr || !faceBoxes->boxOf(shape, box)) {
+            BRepBndLib::AddOptimal(shape, box, true, false);
+        }
         const gp_Pnt max = box.CornerMax();
         const gp_Pnt min = box.CornerMin();
         statistics.maxX = max.X();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <vector>
 
 #include <BRepAdaptor_Curve.hxx>
@@ -35,6 +36,7 @@
 
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
+#include "topology/LegacyVtkText.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace {
@@ -244,10 +246,10 @@ std::string joinPath(const std::string& directory, const std::string& name)
 
 } // namespace
 
-void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
+vtkSmartPointer<vtkPolyData> previewPolyData(const TopoDS_Shape& shape)
 {
     requireShape(shape, "writeShapeVtk");
-    vtkSmartPointer<vtkPolyData> data = guardKernel("writeShapeVtk", [&] {
+    return guardKernel("writeShapeVtk", [&] {
         // Meshing a deep copy leaves the caller's shape (and every shape that
         // shares its geometry, possibly on other threads) untouched. The copy
         // reads the edges' representation lists, which a comparison's meshing
@@ -263,6 +265,21 @@ void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
         }
         return PolyDataBuilder(copy).build(deflection);
     });
+}
+
+void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
+{
+    const vtkSmartPointer<vtkPolyData> data = previewPolyData(shape);
+    std::string text;
+    if (legacyVtkText(*data, text)) {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(text.data(), static_cast<std::streamsize>(text.size()));
+        file.close();
+        if (!file) {
+            throw vemra_exception("Could not write file " + path);
+        }
+        return;
+    }
     vtkNew<vtkPolyDataWriter> writer;
     writer->SetFileName(path.c_str());
     writer->SetFileTypeToASCII();

@@ -4,8 +4,14 @@
 
 #include <TopoDS_Shape.hxx>
 #include <nlohmann/json.hpp>
+#include <vtkPolyData.h>
+#include <vtkSmartPointer.h>
 
 // VTK legacy ASCII polygon-data previews of CAD shapes.
+
+// The preview's polygon data: a deep copy of the shape meshed at the preview
+// accuracy, then its vertices, edges and face triangles.
+vtkSmartPointer<vtkPolyData> previewPolyData(const TopoDS_Shape& shape);
 
 // Writes the preview of the shape at the path (replacing any file there).
 // The shape itself is not modified: a deep copy is meshed.

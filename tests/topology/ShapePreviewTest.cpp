@@ -7,7 +7,9 @@
 
 #include <omp.h>
 
+#include <BRepAlgoAPI_Cut.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
 #include <BRep_Tool.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopLoc_Location.hxx>
@@ -17,15 +19,20 @@
 #include <vtkCellArray.h>
 #include <vtkCellData.h>
 #include <vtkDataArray.h>
+#include <vtkDoubleArray.h>
+#include <vtkFloatArray.h>
 #include <vtkIdList.h>
 #include <vtkNew.h>
 #include <vtkPolyData.h>
+#include <vtkPointData.h>
 #include <vtkPolyDataReader.h>
+#include <vtkPolyDataWriter.h>
 
 #include "support/Exceptions.h"
 #include "support/Files.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
+#include "topology/LegacyVtkText.h"
 #include "topology/ShapePreview.h"
 #include "vemra_exception.h"
 
@@ -105,6 +112,18 @@ TopoDS_Shape moved(const TopoDS_Shape& shape, const gp_Vec& by)
     gp_Trsf translation;
     translation.SetTranslation(by);
     return shape.Moved(TopLoc_Location(translation));
+}
+
+// The text VTK's own legacy writer makes of the data.
+std::string writerText(vtkPolyData* data)
+{
+    vtkNew<vtkPolyDataWriter> writer;
+    writer->SetFileTypeToASCII();
+    writer->SetFileVersion(vtkDataWriter::VTK_LEGACY_READER_VERSION_4_2);
+    writer->WriteToOutputStringOn();
+    writer->SetInputData(data);
+    writer->Write();
+    return writer->GetOutputStdString();
 }
 
 } // namespace
@@ -224,4 +243,65 @@ TEST(ShapePreview, Failures)
     expectMessage([] { exportPreviewVtk(TopoDS_Shape(), ".", 0); }, "exportPreviewVtk: null shape");
     // The face files fail first; every one is attempted, the first failure is reported.
     expectMessage([&] { exportPreviewVtk(unitCube(), missing, 0); }, "Could not write file " + missing + "/Face_0.vtk");
+}
+
+// The previews' text is formatted by the system itself; it must stay what
+// VTK's legacy writer makes of the same data, to the byte.
+TEST(ShapePreview, TextIsTheLegacyWritersText)
+{
+    const std::string directory = freshDirectory("preview-text");
+    const TopoDS_Shape torus = BRepPrimAPI_MakeTorus(3.0, 1.0, M_PI).Shape();
+    const struct {
+        const char* name;
+        TopoDS_Shape shape;
+    } cases[] = {
+        {"cube", unitCube()},
+        {"cylinder", cylinder(1, 2)},
+        {"half torus", torus},
+        {"torus faces", compoundOf({TopExp_Explorer(torus, TopAbs_FACE).Current()})},
+        {"sphere", BRepPrimAPI_MakeSphere(2.0).Shape()},
+        {"plate with a hole", BRepAlgoAPI_Cut(boxAt(-2, -2, 0, 4, 4, 1), cylinder(1, 1)).Shape()},
+        // Coordinates that %g prints with an exponent, small and large.
+        {"tiny box", boxAt(-1e-5, 2e-6, 0, 3e-5, 1e-5, 2e-5)},
+        {"far box", boxAt(1.5e7, -2e8, 3e-3, 1e6, 1e6, 1e6)},
+        {"inside-out cube", unitCube().Reversed()},
+        {"edge", segment(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 5))},
+        {"vertex", vertexAt(1, 2, 3)},
+        {"empty compound", compoundOf()},
+    };
+    for (const auto& c : cases) {
+        const vtkSmartPointer<vtkPolyData> data = previewPolyData(c.shape);
+        std::string text;
+        ASSERT_TRUE(legacyVtkText(*data, text)) << c.name;
+        const std::string expected = writerText(data);
+        EXPECT_EQ(text, expected) << c.name;
+        const std::string path = directory + "/" + c.name + ".vtk";
+        writeShapeVtk(c.shape, path);
+        EXPECT_EQ(contentOf(path), expected) << c.name;
+    }
+
+    // Data the previews never hold is left to the writer.
+    const vtkSmartPointer<vtkPolyData> cube = previewPolyData(unitCube());
+    std::string text;
+    vtkNew<vtkPolyData> doublePoints;
+    doublePoints->DeepCopy(cube);
+    vtkNew<vtkPoints> points;
+    points->SetDataTypeToDouble();
+    points->DeepCopy(cube->GetPoints());
+    doublePoints->SetPoints(points);
+    EXPECT_FALSE(legacyVtkText(*doublePoints, text));
+    vtkNew<vtkPolyData> withPointData;
+    withPointData->DeepCopy(cube);
+    vtkNew<vtkFloatArray> normals;
+    normals->SetName("Normals");
+    normals->SetNumberOfTuples(withPointData->GetNumberOfPoints());
+    withPointData->GetPointData()->AddArray(normals);
+    EXPECT_FALSE(legacyVtkText(*withPointData, text));
+    vtkNew<vtkPolyData> doubleCellData;
+    doubleCellData->DeepCopy(cube);
+    vtkNew<vtkDoubleArray> weights;
+    weights->SetName("WEIGHTS");
+    weights->SetNumberOfTuples(doubleCellData->GetNumberOfCells());
+    doubleCellData->GetCellData()->AddArray(weights);
+    EXPECT_FALSE(legacyVtkText(*doubleCellData, text));
 }
