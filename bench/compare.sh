@@ -10,6 +10,10 @@
 #        RUNS=...                        rounds, each side once per round; the median counts (default: 3)
 #        AIR=0                           skip the grids put in air (addAir, padding 0)
 #                                        against gmsh adding the same box
+#        BEFORE_BUILD_DIR=...            another build (say, of the commit before a change),
+#                                        run in the same rounds and shown beside ours
+#
+# Both sides are timed the same way: the whole process, wall seconds.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -28,6 +32,11 @@ if ! command -v gmsh > /dev/null; then
         sudo DEBIAN_FRONTEND=noninteractive apt-get install -y gmsh
     fi
 fi
+before=${BEFORE_BUILD_DIR:-}
+if [ -n "$before" ] && [ ! -x "$before/bench/cad_stage_bench" ]; then
+    echo "No bench/cad_stage_bench in BEFORE_BUILD_DIR=$before" >&2
+    exit 2
+fi
 if [ ! -x "$build/bench/cad_stage_bench" ] || [ ! -x "$build/bench/unit_box_grid" ] ||
     [ ! -x "$build/bench/curved_assemblies" ]; then
     cmake -S "$root" -B "$build"
@@ -43,7 +52,7 @@ field() { awk -v key="$1" '{ label = substr($0, 1, 24); sub(/ +$/, "", label); i
 
 phases=("read" "repair" "fuse" "entities and relations" "BREP export" "finalisation" "JSON and previews" "total")
 airPhases=("read" "repair" "fuse" "entities and relations" "BREP export" "air" "finalisation" "JSON and previews" "total")
-median() { sort -g | awk '{ value[NR] = $1 } END { print value[int((NR + 1) / 2)] }'; }
+median() { awk '{ print $1 }' | sort -g | awk '{ value[NR] = $1 } END { print value[int((NR + 1) / 2)] }'; }
 peak() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
 
 # compare_case <label> <generator> <N> [air]: one line of the summary, and the
@@ -68,20 +77,32 @@ BooleanFragments{ Volume{:}; Delete; }{}
 v() = Volume{:}; s() = Surface{:}; c() = Curve{:};
 Printf("fragmented: %g solids, %g faces, %g edges", #v(), #s(), #c());
 GEO
-    # Rounds alternate the two sides, so that a busy spell of the shared
-    # machine falls on both.
-    : > "$scratch/ours.times"
-    : > "$scratch/gmsh.times"
-    : > "$scratch/ours.memory"
-    : > "$scratch/gmsh.memory"
+    # Rounds alternate the sides, so that a busy spell of the shared machine
+    # falls on all of them.
+    local side
+    for side in ours before gmsh; do
+        : > "$scratch/$side.times"
+        : > "$scratch/$side.memory"
+    done
+    local start end
     for run in $(seq "$runs"); do
-        # A fresh working directory each run, as the stage gets: files deleted
-        # moments before slow down the file system's allocation of new ones.
-        /usr/bin/time -v -o "$scratch/time.txt" \
-            "$build/bench/cad_stage_bench" "${airFlag[@]}" "$step" "$scratch/work-$label-$run" > "$scratch/run$run.txt"
-        field total_seconds "$scratch/run$run.txt" >> "$scratch/ours.times"
-        peak "$scratch/time.txt" >> "$scratch/ours.memory"
-        local start end
+        for side in ours before; do
+            local dir=$build
+            if [ "$side" = before ]; then
+                [ -n "$before" ] || continue
+                dir=$before
+            fi
+            # A fresh working directory each run, as the stage gets: files
+            # deleted moments before slow down the file system's allocation
+            # of new ones.
+            start=$(now)
+            /usr/bin/time -v -o "$scratch/time.txt" \
+                "$dir/bench/cad_stage_bench" "${airFlag[@]}" "$step" "$scratch/work-$label-$side-$run" \
+                > "$scratch/$side-run$run.txt"
+            end=$(now)
+            awk -v a="$start" -v b="$end" -v r="$run" 'BEGIN { printf "%.3f %d\n", b - a, r }' >> "$scratch/$side.times"
+            peak "$scratch/time.txt" >> "$scratch/$side.memory"
+        done
         start=$(now)
         /usr/bin/time -v -o "$scratch/time.txt" \
             gmsh -0 -nt 1 "$scratch/fragment-$label.geo" -o "$scratch/fragment-$label.geo_unrolled" \
@@ -90,23 +111,28 @@ GEO
         awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }' >> "$scratch/gmsh.times"
         peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
     done
-    local ours theirs
+    local ours theirs medianRun
     ours=$(median < "$scratch/ours.times")
     theirs=$(median < "$scratch/gmsh.times")
-    # The phases of the run whose total is the median.
-    for run in $(seq "$runs"); do
-        if [ "$(field total_seconds "$scratch/run$run.txt")" = "$ours" ]; then
-            cp "$scratch/run$run.txt" "$scratch/ours-$label.txt"
-        fi
-    done
+    # The phases of our run whose time is the median.
+    medianRun=$(sort -g "$scratch/ours.times" | awk '{ run[NR] = $2 } END { print run[int((NR + 1) / 2)] }')
+    cp "$scratch/ours-run$medianRun.txt" "$scratch/ours-$label.txt"
     local entities gmshEntities ratio ourMemory gmshMemory
     entities=$(field entities "$scratch/ours-$label.txt")
     gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")
     ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
     ourMemory=$(median < "$scratch/ours.memory")
     gmshMemory=$(median < "$scratch/gmsh.memory")
-    summary+=$(printf '| %s | %s | %s | %.3f | %s | %s | %d | %d |' "$label" "$entities" "$gmshEntities" "$ours" \
-        "$theirs" "$ratio" $((ourMemory / 1024)) $((gmshMemory / 1024)))$'\n'
+    local beforeColumns=""
+    if [ -n "$before" ]; then
+        local previous previousMemory
+        previous=$(median < "$scratch/before.times")
+        previousMemory=$(median < "$scratch/before.memory")
+        beforeColumns=$(printf ' %.3f | %s | %d |' "$previous" \
+            "$(awk -v a="$previous" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')" $((previousMemory / 1024)))
+    fi
+    summary+=$(printf '| %s | %s | %s |%s %.3f | %s | %s | %d | %d |' "$label" "$entities" "$gmshEntities" \
+        "$beforeColumns" "$ours" "$theirs" "$ratio" $((ourMemory / 1024)) $((gmshMemory / 1024)))$'\n'
     eval "total_${label//[^a-z0-9]/_}=$ours"
 }
 
@@ -154,14 +180,19 @@ done
 echo "Machine load before: $load"
 echo "Machine load after:  $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), wall seconds and peak memory, median of $runs:"
+echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), whole process, wall seconds and peak memory, median of $runs:"
 echo
-echo "| case | our entities | gmsh entities | ours | gmsh | ours / gmsh | our MB | gmsh MB |"
-echo "|---|---|---|---|---|---|---|---|"
+if [ -n "$before" ]; then
+    echo "| case | our entities | gmsh entities | before | before / gmsh | before MB | ours | gmsh | ours / gmsh | our MB | gmsh MB |"
+    echo "|---|---|---|---|---|---|---|---|---|---|---|"
+else
+    echo "| case | our entities | gmsh entities | ours | gmsh | ours / gmsh | our MB | gmsh MB |"
+    echo "|---|---|---|---|---|---|---|---|"
+fi
 printf '%s' "$summary"
 if [ ${#gridLabels[@]} -gt 0 ]; then
     echo
-    echo "Our phases on the grids (N x N x N unit boxes), wall seconds:"
+    echo "Our phases on the grids (N x N x N unit boxes), wall seconds inside the process (the median run):"
     echo
     print_phases "${gridLabels[@]}"
 fi

@@ -58,21 +58,27 @@ bool hasMetaData(vtkAbstractArray& array)
     return array.HasInformation() || array.HasAComponentName();
 }
 
-void appendPoints(std::string& text, vtkFloatArray& coordinates, vtkIdType count)
+// An array's values, each followed by a space, a line break after every
+// ninth, and one more line break at the end.
+template <typename Value, typename Append>
+void appendValueLines(std::string& text, const Value* values, vtkIdType total, Append append)
 {
-    text += "POINTS ";
-    appendInteger(text, count);
-    text += " float\n";
-    const float* values = coordinates.GetPointer(0);
-    const vtkIdType total = 3 * count;
     for (vtkIdType i = 0; i < total; ++i) {
-        appendFloat(text, values[i]);
+        append(text, values[i]);
         text += ' ';
         if ((i + 1) % valuesPerLine == 0) {
             text += '\n';
         }
     }
     text += '\n';
+}
+
+void appendPoints(std::string& text, vtkFloatArray& coordinates, vtkIdType count)
+{
+    text += "POINTS ";
+    appendInteger(text, count);
+    text += " float\n";
+    appendValueLines(text, coordinates.GetPointer(0), 3 * count, appendFloat);
 }
 
 void appendCells(std::string& text, vtkCellArray* cells, const char* label)
@@ -113,16 +119,8 @@ void appendIdArray(std::string& text, vtkIdTypeArray& array)
     text += ' ';
     appendInteger(text, tuples);
     text += " vtkIdType\n";
-    const vtkIdType* values = array.GetPointer(0);
-    const vtkIdType total = tuples * components;
-    for (vtkIdType i = 0; i < total; ++i) {
-        appendInteger(text, values[i]);
-        text += ' ';
-        if ((i + 1) % valuesPerLine == 0) {
-            text += '\n';
-        }
-    }
-    text += '\n';
+    appendValueLines(text, array.GetPointer(0), tuples * components,
+                     [](std::string& out, vtkIdType value) { appendInteger(out, value); });
 }
 
 bool fitsInt(const vtkIdTypeArray& array)

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include <omp.h>
@@ -280,28 +281,37 @@ TEST(ShapePreview, TextIsTheLegacyWritersText)
         EXPECT_EQ(contentOf(path), expected) << c.name;
     }
 
-    // Data the previews never hold is left to the writer.
+    // Data the previews never hold is left to the writer: double points,
+    // point data, cell data of another type.
     const vtkSmartPointer<vtkPolyData> cube = previewPolyData(unitCube());
-    std::string text;
-    vtkNew<vtkPolyData> doublePoints;
-    doublePoints->DeepCopy(cube);
-    vtkNew<vtkPoints> points;
-    points->SetDataTypeToDouble();
-    points->DeepCopy(cube->GetPoints());
-    doublePoints->SetPoints(points);
-    EXPECT_FALSE(legacyVtkText(*doublePoints, text));
-    vtkNew<vtkPolyData> withPointData;
-    withPointData->DeepCopy(cube);
-    vtkNew<vtkFloatArray> normals;
-    normals->SetName("Normals");
-    normals->SetNumberOfTuples(withPointData->GetNumberOfPoints());
-    withPointData->GetPointData()->AddArray(normals);
-    EXPECT_FALSE(legacyVtkText(*withPointData, text));
-    vtkNew<vtkPolyData> doubleCellData;
-    doubleCellData->DeepCopy(cube);
-    vtkNew<vtkDoubleArray> weights;
-    weights->SetName("WEIGHTS");
-    weights->SetNumberOfTuples(doubleCellData->GetNumberOfCells());
-    doubleCellData->GetCellData()->AddArray(weights);
-    EXPECT_FALSE(legacyVtkText(*doubleCellData, text));
+    const auto changedCube = [&](const std::function<void(vtkPolyData&)>& change) {
+        auto data = vtkSmartPointer<vtkPolyData>::New();
+        data->DeepCopy(cube);
+        change(*data);
+        return data;
+    };
+    const vtkSmartPointer<vtkPolyData> unsupported[] = {
+        changedCube([](vtkPolyData& data) {
+            vtkNew<vtkPoints> points;
+            points->SetDataTypeToDouble();
+            points->DeepCopy(data.GetPoints());
+            data.SetPoints(points);
+        }),
+        changedCube([](vtkPolyData& data) {
+            vtkNew<vtkFloatArray> normals;
+            normals->SetName("Normals");
+            normals->SetNumberOfTuples(data.GetNumberOfPoints());
+            data.GetPointData()->AddArray(normals);
+        }),
+        changedCube([](vtkPolyData& data) {
+            vtkNew<vtkDoubleArray> weights;
+            weights->SetName("WEIGHTS");
+            weights->SetNumberOfTuples(data.GetNumberOfCells());
+            data.GetCellData()->AddArray(weights);
+        }),
+    };
+    for (const auto& data : unsupported) {
+        std::string text;
+        EXPECT_FALSE(legacyVtkText(*data, text));
+    }
 }
