@@ -297,15 +297,20 @@ nlohmann::json GeometryData::toJson()
             recordDomain[record] = domain->second;
         }
     }
-    // Every face of the shapes measured here once, before the groups, so
-    // that a face between two solids is not measured twice.
+    // Every face of the shapes that get a box measured here once, before the
+    // groups, so that a face between two solids is not measured twice.
     std::vector<TopoDS_Shape> measuredShapes;
+    const auto measureLater = [&measuredShapes](const TopoDS_Shape& shape) {
+        if (!shape.IsNull() && hasBoundingBox(shape)) {
+            measuredShapes.push_back(shape);
+        }
+    };
     for (const auto& domain : domains) {
-        measuredShapes.push_back(domain->getShape());
+        measureLater(domain->getShape());
     }
     for (std::size_t record = 0; record < boxEntities.size(); ++record) {
         if (recordDomain[record] == domains.size()) {
-            measuredShapes.push_back(entities[boxEntities[record]]->getShape());
+            measureLater(entities[boxEntities[record]]->getShape());
         }
     }
     FaceBoxes faceBoxes;

@@ -123,10 +123,10 @@ void appendIdArray(std::string& text, vtkIdTypeArray& array)
                      [](std::string& out, vtkIdType value) { appendInteger(out, value); });
 }
 
-bool fitsInt(const vtkIdTypeArray& array)
+bool fitsInt(vtkIdTypeArray& array)
 {
-    const vtkIdType* values = const_cast<vtkIdTypeArray&>(array).GetPointer(0);
-    const vtkIdType total = const_cast<vtkIdTypeArray&>(array).GetNumberOfValues();
+    const vtkIdType* values = array.GetPointer(0);
+    const vtkIdType total = array.GetNumberOfValues();
     for (vtkIdType i = 0; i < total; ++i) {
         if (values[i] < std::numeric_limits<int>::min() || values[i] > std::numeric_limits<int>::max()) {
             return false;
