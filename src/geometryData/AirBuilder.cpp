@@ -11,11 +11,11 @@
 #include <BRepBndLib.hxx>
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
-#include <BRepBuilderAPI_MakeVertex.hxx>
 #include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepLib_MakeFace.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeHalfSpace.hxx>
+#include <BRepTools_History.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
@@ -153,6 +153,24 @@ TopoDS_Shape runBoolean(BRepAlgoAPI_BooleanOperation& operation, const TopoDS_Sh
     return result;
 }
 
+// What a shape became in an operation: its images, itself when untouched,
+// nothing when removed.
+TopTools_ListOfShape imagesOf(const Handle(BRepTools_History)& history, const TopoDS_Shape& shape)
+{
+    TopTools_ListOfShape found;
+    if (history.IsNull()) {
+        found.Append(shape);
+        return found;
+    }
+    if (!history->IsRemoved(shape)) {
+        found = history->Modified(shape);
+        if (found.IsEmpty()) {
+            found.Append(shape);
+        }
+    }
+    return found;
+}
+
 TopTools_ListOfShape listOf(const TopTools_IndexedMapOfShape& map)
 {
     TopTools_ListOfShape list;
@@ -171,11 +189,6 @@ TopoDS_Shape fuseOf(const TopTools_ListOfShape& shapes)
     return list.fuse();
 }
 
-TopoDS_Shape vertexAt(const gp_Pnt& point)
-{
-    return BRepBuilderAPI_MakeVertex(point).Shape();
-}
-
 // The half-space beyond a terminal face's plane, on the side away from the
 // model's centre.
 TopoDS_Shape halfSpaceBeyond(const TopoDS_Shape& terminal, const gp_Pnt& modelCentre)
@@ -184,8 +197,7 @@ TopoDS_Shape halfSpaceBeyond(const TopoDS_Shape& terminal, const gp_Pnt& modelCe
     if (terminal.IsNull() || terminal.ShapeType() != TopAbs_FACE) {
         throw vemra_exception(terminalNotPlanar);
     }
-    const ShapeStatistics terminalStatistics = statisticsOf(terminal);
-    const gp_Pnt centre(terminalStatistics.centreX, terminalStatistics.centreY, terminalStatistics.centreZ);
+    const gp_Pnt centre = getCentreOfMass(terminal);
     const Handle(Geom_Surface) surface = BRep_Tool::Surface(TopoDS::Face(terminal));
     if (surface.IsNull()) {
         throw vemra_exception(terminalNotPlanar);
@@ -197,8 +209,7 @@ TopoDS_Shape halfSpaceBeyond(const TopoDS_Shape& terminal, const gp_Pnt& modelCe
     // The plane found is exact even for a planar B-spline; its sense is set below.
     gp_Dir normal = planarity.Plan().Axis().Direction();
 
-    gp_Vec towardsModel;
-    getMinDistance(vertexAt(centre), vertexAt(modelCentre), towardsModel);
+    const gp_Vec towardsModel(centre, modelCentre);
     if (towardsModel.Magnitude() <= gp::Resolution()) {
         throw vemra_exception("Cannot orient terminal face: its centre coincides with the centre of the model.");
     }
@@ -383,15 +394,7 @@ void AirBuilder::createBoxAir()
     // walls came from the model.
     TopTools_MapOfShape fromOuter;
     for (int i = 1; i <= outerFaces.Extent(); ++i) {
-        const TopoDS_Shape& face = outerFaces(i);
-        if (cavities.IsDeleted(face)) {
-            continue;
-        }
-        const TopTools_ListOfShape& images = cavities.Modified(face);
-        if (images.IsEmpty()) {
-            fromOuter.Add(face);
-        }
-        for (const TopoDS_Shape& image : images) {
+        for (const TopoDS_Shape& image : imagesOf(cavities.History(), outerFaces(i))) {
             fromOuter.Add(image);
         }
     }
@@ -440,18 +443,8 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
 
     // The pieces of the box are the air, but for those that are the model's.
     const Handle(BRepTools_History)& history = fuse.history;
-    const auto images = [&history](const TopoDS_Shape& shape) {
-        TopTools_ListOfShape found;
-        if (!history->IsRemoved(shape)) {
-            found = history->Modified(shape);
-            if (found.IsEmpty()) {
-                found.Append(shape);
-            }
-        }
-        return found;
-    };
-    const auto addImages = [&images](const TopoDS_Shape& shape, TopTools_MapOfShape& into) {
-        for (const TopoDS_Shape& image : images(shape)) {
+    const auto addImages = [&history](const TopoDS_Shape& shape, TopTools_MapOfShape& into) {
+        for (const TopoDS_Shape& image : imagesOf(history, shape)) {
             into.Add(image);
         }
     };
@@ -475,7 +468,7 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
     }
     TopTools_ListOfShape outer;
     for (TopExp_Explorer explorer(box, TopAbs_FACE); explorer.More(); explorer.Next()) {
-        TopTools_ListOfShape faces = images(explorer.Current());
+        TopTools_ListOfShape faces = imagesOf(history, explorer.Current());
         outer.Append(faces);
     }
     if (!holdsAir || outer.IsEmpty()) {

@@ -191,11 +191,9 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
                 airGroup<BoundaryGroup>("air_infinity", "Infinity", "infinity", boundaryCandidates, infinity));
         }
         if (getAppName() == "INDUCTION" && modelDimension == 3) {
+            // Every terminal is a face here: the box air refuses anything else above.
             int n = 1;
             for (const TopoDS_Shape& face : terminalFaces) {
-                if (face.IsNull()) {
-                    continue;
-                }
                 const std::string name = "Terminal" + std::to_string(n);
                 newBoundaries.push_back(airGroup<BoundaryGroup>(name, name, n % 2 == 1 ? "terminal" : "terminal2",
                                                                 boundaryCandidates, face));
