@@ -1,7 +1,6 @@
 #include <cctype>
 #include <iostream>
 #include <map>
-#include <sstream>
 
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
@@ -16,6 +15,7 @@
 #include <StepData_StepModel.hxx>
 #include <TopTools_FormatVersion.hxx>
 
+#include "misc/StringViewStream.h"
 #include "misc/Utilities.h"
 #include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
@@ -165,7 +165,7 @@ TopoDS_Shape readBrepFile(std::string path)
     checkBrepSections(content, failure);
     // The kernel's reader loops for ever at the end of a file cut short: a
     // stream that raises on a read past its end stops it.
-    std::istringstream stream(content);
+    StringViewStream stream(content);
     stream.exceptions(std::ios::failbit | std::ios::badbit);
     TopoDS_Shape shape;
     bool failed = false;

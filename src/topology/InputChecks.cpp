@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstdint>
+#include <cstring>
 #include <sstream>
 #include <unordered_map>
 
@@ -72,6 +73,7 @@
 #include <TopoDS_Face.hxx>
 #include <TopoDS_Vertex.hxx>
 
+#include "misc/StringViewStream.h"
 #include "topology/KernelGuard.h"
 #include "vemra_exception.h"
 
@@ -545,7 +547,7 @@ public:
     }
 
 private:
-    std::istringstream tokens;
+    StringViewStream tokens;
     const std::string& source;
 
     [[noreturn]] void damaged(const std::string& what) const
@@ -777,15 +779,16 @@ void checkBrepSections(const std::string& content, const std::string& source)
     static const char* const sections[] = {"Locations",      "Curve2ds",  "Curves",         "Polygon3D",
                                            "Polygon2D",      "Surfaces",  "Triangulations", "PolygonOnTriangulations",
                                            "TShapes"};
-    std::istringstream lines(content);
+    StringViewStream lines(content);
     std::string line;
     while (std::getline(lines, line)) {
         for (const char* section : sections) {
-            const std::string prefix = std::string(section) + " ";
-            if (line.compare(0, prefix.size(), prefix) != 0) {
+            // The section's name and a blank open its header line.
+            const std::size_t length = std::strlen(section);
+            if (line.size() <= length || line.compare(0, length, section) != 0 || line[length] != ' ') {
                 continue;
             }
-            const std::string countText = line.substr(prefix.size());
+            const std::string countText = line.substr(length + 1);
             std::size_t parsed = 0;
             long long count = -1;
             try {
