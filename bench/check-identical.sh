@@ -35,6 +35,18 @@ run() {
 }
 
 status=0
+# same_as_first <copy> <when the same> <when not>: reports whether the copy
+# holds the same files, byte for byte, as the first run's.
+same_as_first() {
+    if diff -r -q "$first" "$1" > "$scratch/diff.txt"; then
+        echo "$name: identical $2"
+    else
+        echo "$name: DIFFERENT $3:"
+        head -20 "$scratch/diff.txt"
+        status=1
+    fi
+}
+
 for model in "$@"; do
     name=$(basename "$model")
     first=""
@@ -45,24 +57,14 @@ for model in "$@"; do
             first=$copy
             files=$(find "$copy" -type f | wc -l)
             echo "$name: $files files on $count thread(s)"
-        elif diff -r -q "$first" "$copy" > "$scratch/diff.txt"; then
-            echo "$name: identical on $count threads"
         else
-            echo "$name: DIFFERENT on $count threads:"
-            head -20 "$scratch/diff.txt"
-            status=1
+            same_as_first "$copy" "on $count threads" "on $count threads"
         fi
     done
     if [ -n "$reference" ]; then
         copy=$scratch/$name.reference
         run "$reference/bench/cad_stage_bench" 8 "$model" "$copy"
-        if diff -r -q "$first" "$copy" > "$scratch/diff.txt"; then
-            echo "$name: identical to the reference build"
-        else
-            echo "$name: DIFFERENT from the reference build:"
-            head -20 "$scratch/diff.txt"
-            status=1
-        fi
+        same_as_first "$copy" "to the reference build" "from the reference build"
     fi
 done
 exit $status

@@ -52,7 +52,9 @@ field() { awk -v key="$1" '{ label = substr($0, 1, 24); sub(/ +$/, "", label); i
 
 phases=("read" "repair" "fuse" "entities and relations" "BREP export" "finalisation" "JSON and previews" "total")
 airPhases=("read" "repair" "fuse" "entities and relations" "BREP export" "air" "finalisation" "JSON and previews" "total")
-median() { awk '{ print $1 }' | sort -g | awk '{ value[NR] = $1 } END { print value[int((NR + 1) / 2)] }'; }
+# The line whose first number is the median, and that number alone.
+medianLine() { sort -g | awk '{ line[NR] = $0 } END { print line[int((NR + 1) / 2)] }'; }
+median() { medianLine | awk '{ print $1 }'; }
 peak() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
 
 # compare_case <label> <generator> <N> [air]: one line of the summary, and the
@@ -112,10 +114,9 @@ GEO
         peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
     done
     local ours theirs medianRun
-    ours=$(median < "$scratch/ours.times")
+    # Our median time, and the run it came from for its phases.
+    read -r ours medianRun <<< "$(medianLine < "$scratch/ours.times")"
     theirs=$(median < "$scratch/gmsh.times")
-    # The phases of our run whose time is the median.
-    medianRun=$(sort -g "$scratch/ours.times" | awk '{ run[NR] = $2 } END { print run[int((NR + 1) / 2)] }')
     cp "$scratch/ours-run$medianRun.txt" "$scratch/ours-$label.txt"
     local entities gmshEntities ratio ourMemory gmshMemory
     entities=$(field entities "$scratch/ours-$label.txt")
