@@ -61,11 +61,6 @@ TopTools_IndexedMapOfShape distinct(const TopoDS_Shape& shape, TopAbs_ShapeEnum 
     return map;
 }
 
-bool holds(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    return !shape.IsNull() && TopExp_Explorer(shape, type).More();
-}
-
 void requireSomething(const TopoDS_Shape& model)
 {
     if (model.IsNull() || getMainShapeType(model) == TopAbs_VERTEX) {
@@ -146,7 +141,7 @@ TopoDS_Shape runBoolean(BRepAlgoAPI_BooleanOperation& operation, const TopoDS_Sh
         throw vemra_exception(addingAirFailed);
     }
     const TopoDS_Shape result = operation.Shape();
-    if (required != TopAbs_SHAPE && !holds(result, required)) {
+    if (required != TopAbs_SHAPE && !holdsSubShape(result, required)) {
         LOG(ERROR) << "Adding air: the air region vanished in a Boolean operation";
         throw vemra_exception(addingAirFailed);
     }

@@ -18,6 +18,7 @@
 #include <easylogging++.h>
 
 #include "misc/ParallelFor.h"
+#include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -111,7 +112,7 @@ void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_Shape
         }
         // A solid without faces holds no geometry, and fusing it loses the
         // volume of the others.
-        if (type == TopAbs_SOLID && !TopExp_Explorer(explorer.Current(), TopAbs_FACE).More()) {
+        if (type == TopAbs_SOLID && !holdsSubShape(explorer.Current(), TopAbs_FACE)) {
             LOG(WARNING) << "An empty solid (without faces) takes no part in the fuse and is dropped";
             continue;
         }

@@ -94,11 +94,6 @@ std::vector<TopoDS_Shape> distinctSubShapes(const TopoDS_Shape& shape, TopAbs_Sh
     return result;
 }
 
-bool hasFace(const TopoDS_Shape& solid)
-{
-    return TopExp_Explorer(solid, TopAbs_FACE).More();
-}
-
 // The pieces a file contributes: its solids, else its faces, else its edges.
 // The main type decides first; roots such as a lone shell, wire or compsolid
 // have none, so their content decides then. A solid without any face holds no
@@ -109,7 +104,7 @@ std::vector<TopoDS_Shape> piecesOf(const TopoDS_Shape& shape, const std::string&
     if (kind != TopAbs_SOLID && kind != TopAbs_FACE && kind != TopAbs_EDGE) {
         kind = TopAbs_VERTEX;
         for (TopAbs_ShapeEnum candidate : {TopAbs_SOLID, TopAbs_FACE, TopAbs_EDGE}) {
-            if (TopExp_Explorer(shape, candidate).More()) {
+            if (holdsSubShape(shape, candidate)) {
                 kind = candidate;
                 break;
             }
@@ -118,7 +113,7 @@ std::vector<TopoDS_Shape> piecesOf(const TopoDS_Shape& shape, const std::string&
     std::vector<TopoDS_Shape> pieces;
     if (kind != TopAbs_VERTEX) {
         for (TopoDS_Shape& piece : distinctSubShapes(shape, kind)) {
-            if (kind == TopAbs_SOLID && !hasFace(piece)) {
+            if (kind == TopAbs_SOLID && !holdsSubShape(piece, TopAbs_FACE)) {
                 LOG(WARNING) << "readCADfiles: an empty solid of CAD file " << name << " is ignored";
                 continue;
             }

@@ -15,11 +15,6 @@
 
 namespace {
 
-bool holds(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    return TopExp_Explorer(shape, type).More();
-}
-
 TopTools_ListOfShape subShapes(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
 {
     TopTools_ListOfShape list;
@@ -65,13 +60,13 @@ int shapeDimension(TopoDS_Shape shape)
     case TopAbs_SOLID:
         return 3;
     case TopAbs_COMPOUND:
-        if (holds(shape, TopAbs_SOLID)) {
+        if (holdsSubShape(shape, TopAbs_SOLID)) {
             return 3;
         }
-        if (holds(shape, TopAbs_FACE)) {
+        if (holdsSubShape(shape, TopAbs_FACE)) {
             return 2;
         }
-        if (holds(shape, TopAbs_EDGE)) {
+        if (holdsSubShape(shape, TopAbs_EDGE)) {
             return 1;
         }
         return 0;

@@ -75,6 +75,8 @@ double getAxialVolume(const TopoDS_Shape* shape, const double z);
 double getShapeVolume(const TopoDS_Shape& shape);
 double getShapeArea(const TopoDS_Shape& shape);
 double getShapeLength(const TopoDS_Shape& shape);
+// Whether the shape holds a sub-shape of the type (a null shape holds none).
+bool holdsSubShape(const TopoDS_Shape& shape, TopAbs_ShapeEnum type);
 // Measure of the main type strictly below 1e-8; a vertex never is.
 bool isNegligibleShape(const TopoDS_Shape& shape);
 // 1e20 for a shape without edges.

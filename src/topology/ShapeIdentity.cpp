@@ -166,7 +166,7 @@ bool commonHolds(const TopoDS_Shape& a, const TopoDS_Shape& b, TopAbs_ShapeEnum 
             LOG(WARNING) << function << ": Boolean common failed: " << alerts.str();
             return false;
         }
-        return TopExp_Explorer(common.Shape(), type).More();
+        return holdsSubShape(common.Shape(), type);
     });
 }
 
@@ -188,7 +188,7 @@ TopAbs_ShapeEnum getMainShapeType(const TopoDS_Shape& shape)
         return shape.ShapeType();
     case TopAbs_COMPOUND:
         for (const TopAbs_ShapeEnum type : {TopAbs_SOLID, TopAbs_FACE, TopAbs_EDGE}) {
-            if (TopExp_Explorer(shape, type).More()) {
+            if (holdsSubShape(shape, type)) {
                 return type;
             }
         }

@@ -206,6 +206,11 @@ double getShapeLength(const TopoDS_Shape& shape)
     return guardKernel("getShapeLength", [&] { return linearProperties(shape).Mass(); });
 }
 
+bool holdsSubShape(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    return !shape.IsNull() && TopExp_Explorer(shape, type).More();
+}
+
 bool isNegligibleShape(const TopoDS_Shape& shape)
 {
     requireShape(shape, "isNegligibleShape");
