@@ -81,6 +81,26 @@ bool prepareDumpDirectory(const char* given)
     return S_ISDIR(status.st_mode) && status.st_uid == ::geteuid();
 }
 
+// Created, never reused: a name taken by another failure of the same second
+// (in this process or another) moves on to the next digit. nameFor(attempt)
+// gives the path to try, or null to give up. Allocates nothing itself, so a
+// signal handler may use it with a name that allocates nothing either.
+template <typename NameFor>
+int createDumpFile(NameFor&& nameFor)
+{
+    for (int attempt = 0; attempt < dumpNameAttempts; ++attempt) {
+        const char* path = nameFor(attempt);
+        if (path == nullptr) {
+            return -1;
+        }
+        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 bool writeText(int fd, const std::string& text)
 {
     return writeAll(fd, text.data(), text.size());
@@ -113,6 +133,17 @@ bool copyFile(int fd, const char* source)
     return ok;
 }
 
+// The dump's tail, written straight to the file: no allocation, so also
+// usable from a signal handler.
+bool writeFramesAndMaps(int fd, void* const* frames, int count)
+{
+    if (count > 0) {
+        ::backtrace_symbols_fd(frames, count, fd);
+    }
+    static const char maps[] = "maps:\n";
+    return writeAll(fd, maps, sizeof maps - 1) && copyFile(fd, "/proc/self/maps");
+}
+
 std::string executablePath()
 {
     char buffer[4096];
@@ -141,14 +172,8 @@ bool writeDumpBody(int fd, const std::string& exception, const std::vector<void*
            << "thread: " << threadId << "\n"
            << "executable: " << executablePath() << "\n"
            << "backtrace:\n";
-    if (!writeText(fd, header.str())) {
-        return false;
-    }
-    if (!backtrace.empty()) {
-        // Writes straight to the file: no allocation, also usable after a crash.
-        ::backtrace_symbols_fd(const_cast<void* const*>(backtrace.data()), static_cast<int>(backtrace.size()), fd);
-    }
-    return writeText(fd, "maps:\n") && copyFile(fd, "/proc/self/maps");
+    return writeText(fd, header.str())
+           && writeFramesAndMaps(fd, backtrace.data(), static_cast<int>(backtrace.size()));
 }
 
 std::string describeCrash(const DumpExceptionInfo* info)
@@ -239,12 +264,7 @@ bool writeCrashDumpBody(int fd, const char* exception, const CivilTime& local)
         return false;
     }
     void* frames[maxFrames];
-    const int count = ::backtrace(frames, maxFrames);
-    if (count > 0) {
-        ::backtrace_symbols_fd(frames, count, fd);
-    }
-    static const char maps[] = "maps:\n";
-    return writeAll(fd, maps, sizeof maps - 1) && copyFile(fd, "/proc/self/maps");
+    return writeFramesAndMaps(fd, frames, ::backtrace(frames, maxFrames));
 }
 
 } // namespace
@@ -326,18 +346,12 @@ std::wstring write_dump_report(const std::string& exception, const std::vector<v
         if (!prepareDumpDirectory(directory.c_str())) {
             return {};
         }
-        // Created, never reused: a name taken by another failure of the same
-        // second (in this process or another) moves on to the next digit.
-        int fd = -1;
-        for (int attempt = 0; attempt < dumpNameAttempts; ++attempt) {
+        const int fd = createDumpFile([&](int attempt) {
             if (attempt > 0) {
                 path = directory + narrowDumpFileName() + ".dmp";
             }
-            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-            if (fd >= 0 || errno != EEXIST) {
-                break;
-            }
-        }
+            return path.c_str();
+        });
         if (fd < 0) {
             return {};
         }
@@ -386,20 +400,13 @@ void write_crash_dump(const char* exception, char* path, std::size_t pathSize) n
         return;
     }
     const CivilTime local = civilTime(static_cast<long long>(std::time(nullptr)) + crashSetup.utcOffset);
-    int fd = -1;
-    for (int attempt = 0; attempt < dumpNameAttempts; ++attempt) {
+    const int fd = createDumpFile([&](int) -> const char* {
         FixedText name(path, pathSize);
         name.add(crashSetup.directory).addSigned(local.year).add("-").addNumber(local.month, 10, 2).add("-");
         name.addNumber(local.day, 10, 2).add("-").addNumber(local.hour, 10, 2).addNumber(local.minute, 10, 2);
         name.addNumber(local.second, 10, 2).add("-").addNumber(static_cast<unsigned>(nextDumpDigit())).add(".dmp");
-        if (!name.fits()) {
-            break;
-        }
-        fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0 || errno != EEXIST) {
-            break;
-        }
-    }
+        return name.fits() ? path : nullptr;
+    });
     if (fd < 0) {
         path[0] = '\0';
         return;

@@ -41,6 +41,8 @@ void printGetDpCpuInfo()
         line += buffer;
         if (!line.empty() && line.back() == '\n') {
             if (namesCores(line)) {
+                // The lines are shown on one line, parted by spaces.
+                line.back() = ' ';
                 info += line;
             }
             line.clear();
@@ -51,13 +53,7 @@ void printGetDpCpuInfo()
     }
     // A last line without its line feed is a line all the same.
     if (namesCores(line)) {
-        info += line + '\n';
-    }
-
-    for (auto& character : info) {
-        if (character == '\n') {
-            character = ' ';
-        }
+        info += line + ' ';
     }
     if (info.empty()) {
         info = "<no-info>";
