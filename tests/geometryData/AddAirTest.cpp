@@ -10,17 +10,11 @@
 #include <vector>
 
 #include <BRepAlgoAPI_Cut.hxx>
-#include <BRepBuilderAPI_MakeEdge.hxx>
-#include <BRepBuilderAPI_MakeFace.hxx>
-#include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepGProp.hxx>
 #include <BRepTools.hxx>
-#include <BRep_Builder.hxx>
 #include <GProp_GProps.hxx>
-#include <STEPControl_Writer.hxx>
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
-#include <gp_Circ.hxx>
 #include <nlohmann/json.hpp>
 #include <omp.h>
 
@@ -32,9 +26,9 @@
 #include "geometryData/GeometryData.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
+#include "support/DirectorySnapshot.h"
 #include "support/Environment.h"
 #include "support/Exceptions.h"
-#include "support/Files.h"
 #include "support/LogCapture.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeMeasures.h"
@@ -85,15 +79,6 @@ void expectNumbered(const std::vector<std::shared_ptr<TopoEntity>>& entities, co
     }
 }
 
-template <typename GroupList> Names namesOf(const GroupList& groups)
-{
-    Names names;
-    for (const auto& group : groups) {
-        names.push_back(group->getName());
-    }
-    return names;
-}
-
 // The names of the model's entities with their shapes, to show that nothing changed.
 std::vector<std::pair<std::string, TopoDS_Shape>> snapshot(const GeometryData& model)
 {
@@ -123,17 +108,6 @@ bool liesExactlyInPlane(const TopoDS_Shape& shape, int axis, double value)
     double low[3], high[3];
     bounds.Get(low[0], low[1], low[2], high[0], high[1], high[2]);
     return std::fabs(low[axis] - value) < 1e-6 && std::fabs(high[axis] - value) < 1e-6;
-}
-
-TopoDS_Shape disk(double radius)
-{
-    const gp_Circ circle(gp_Ax2(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), radius);
-    return BRepBuilderAPI_MakeFace(BRepBuilderAPI_MakeWire(BRepBuilderAPI_MakeEdge(circle).Edge()).Wire()).Face();
-}
-
-TopoDS_Shape rectangleAt(double x0, double y0, double x1, double y1, double z = 0.0)
-{
-    return quad(gp_Pnt(x0, y0, z), gp_Pnt(x1, y0, z), gp_Pnt(x1, y1, z), gp_Pnt(x0, y1, z));
 }
 
 class AddAir : public ::testing::Test {
@@ -661,11 +635,7 @@ TEST_F(AddAir, RawDocumentEndToEnd)
 TEST_F(AddAir, CadFileInAirWhateverTheThreadCount)
 {
     std::vector<TopoDS_Shape> cubes = {boxAt(0, 0, 0), boxAt(1, 0, 0)};
-    {
-        STEPControl_Writer writer;
-        ASSERT_EQ(writer.Transfer(compoundOf(cubes), STEPControl_AsIs), IFSelect_RetDone);
-        ASSERT_EQ(writer.Write((directory + "/pair.step").c_str()), IFSelect_RetDone);
-    }
+    ASSERT_NO_THROW(writeStepFile(compoundOf(cubes), directory + "/pair.step"));
     const json raw = {{"operate", json::array({{{"function", "readCADfiles"}, {"fileNames", {"pair.step"}}},
                                                {{"function", "addAir"}}})}};
     const auto runWith = [&](int threads) {
@@ -673,13 +643,9 @@ TEST_F(AddAir, CadFileInAirWhateverTheThreadCount)
         fs::remove_all(directory + "/geometry");
         fs::remove_all(directory + "/vtk");
         GeometryData model(raw, directory);
-        std::map<std::string, std::string> files;
         const std::string document = model.toJson().dump();
-        for (const auto& item : fs::recursive_directory_iterator(directory)) {
-            if (item.is_regular_file() && item.path().filename() != "pair.step") {
-                files[fs::relative(item.path(), directory).string()] = contentOf(item.path());
-            }
-        }
+        std::map<std::string, std::string> files = directorySnapshot(directory);
+        files.erase("pair.step");
         return std::make_tuple(document, files, model.getDomain("air")->getShape());
     };
     const int defaultThreads = omp_get_max_threads();

@@ -13,8 +13,6 @@
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
-#include <BRepBuilderAPI_MakeWire.hxx>
-#include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepGProp.hxx>
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
@@ -22,7 +20,6 @@
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
-#include <gp_Circ.hxx>
 #include <gp_Pln.hxx>
 
 #include "AirValues.h"
@@ -95,12 +92,6 @@ bool edgesOnLines(const TopoDS_Shape& shape, const std::vector<std::pair<int, do
     return true;
 }
 
-TopoDS_Shape disk(double radius)
-{
-    const gp_Circ circle(gp_Ax2(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), radius);
-    return BRepBuilderAPI_MakeFace(BRepBuilderAPI_MakeWire(BRepBuilderAPI_MakeEdge(circle).Edge()).Wire()).Face();
-}
-
 TopoDS_Shape ring(double inner, double outer)
 {
     return BRepAlgoAPI_Cut(disk(outer), disk(inner)).Shape();
@@ -118,12 +109,6 @@ TopoDS_Shape xSquare(double x, double y0, double z0, double size)
 TopoDS_Shape planeFace(const gp_Dir& normal)
 {
     return BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0.5, 2.5, 0.5), normal), -0.5, 0.5, -0.5, 0.5).Face();
-}
-
-// Rectangle [x0, x1] x [y0, y1] in the plane z, as one face.
-TopoDS_Shape rectangleAt(double x0, double y0, double x1, double y1, double z = 0.0)
-{
-    return quad(gp_Pnt(x0, y0, z), gp_Pnt(x1, y0, z), gp_Pnt(x1, y1, z), gp_Pnt(x0, y1, z));
 }
 
 } // namespace

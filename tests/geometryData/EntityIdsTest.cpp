@@ -13,9 +13,9 @@
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/TopoEntity.h"
 #include "support/Environment.h"
+#include "support/Exceptions.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
-#include "vemra_exception.h"
 
 namespace {
 
@@ -24,16 +24,6 @@ protected:
     ScratchDirectory temp;
     EnvironmentGuard tempVariable{"TEMP", temp.path()};
 };
-
-void expectRefused(const std::function<void()>& body, const std::string& message)
-{
-    try {
-        body();
-        ADD_FAILURE() << "no error; expected: " << message;
-    } catch (const vemra_exception& error) {
-        EXPECT_EQ(error.what(), message);
-    }
-}
 
 // A cube has 12 edges, 6 faces and 1 solid: 19 pieces, 19 ids in a row.
 TEST_F(EntityIds, PiecesNumberedUpToTheLargestId)
@@ -45,7 +35,7 @@ TEST_F(EntityIds, PiecesNumberedUpToTheLargestId)
     EXPECT_EQ(made.back()->getName(), "Solid_1");
     EXPECT_EQ(made.back()->getId(), INT_MAX);
 
-    expectRefused([&] { pieces.makeEntities(INT_MAX - 17); },
+    expectMessage([&] { pieces.makeEntities(INT_MAX - 17); },
                   "No id is left for entity Solid_1: the ids in use reach 2147483647, the largest id there is.");
 }
 
@@ -54,10 +44,10 @@ TEST_F(EntityIds, NextIdsStopAtTheLargestId)
     GeometryData model(temp.path());
     model.addEntity(std::make_shared<TopoEntity>(unitCube(), "top", INT_MAX));
     EXPECT_EQ(model.getEntities().front()->getId(), INT_MAX);
-    expectRefused([&] { model.nextEntityId(); },
+    expectMessage([&] { model.nextEntityId(); },
                   "No id is left for a new entity: the ids in use reach 2147483647, the largest id there is.");
     // An entity without an id asks for the next one.
-    expectRefused([&] { model.addEntity(std::make_shared<TopoEntity>(boxAt(2, 0, 0), "next", 0)); },
+    expectMessage([&] { model.addEntity(std::make_shared<TopoEntity>(boxAt(2, 0, 0), "next", 0)); },
                   "No id is left for a new entity: the ids in use reach 2147483647, the largest id there is.");
 
     // A group without an id takes its first entity's: the largest one.
@@ -67,7 +57,7 @@ TEST_F(EntityIds, NextIdsStopAtTheLargestId)
     domain->buildShape();
     EXPECT_EQ(domain->getId(), INT_MAX);
     model.addDomain(domain);
-    expectRefused([&] { model.nextGroupId(); },
+    expectMessage([&] { model.nextGroupId(); },
                   "No id is left for a new group: the ids in use reach 2147483647, the largest id there is.");
 }
 

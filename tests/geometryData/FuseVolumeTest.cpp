@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <BRep_Builder.hxx>
-#include <TopoDS_Solid.hxx>
-
 #include "GroupFixtures.h"
 #include "geometryData/GeneralFuse.h"
 #include "geometryData/GeometryData.h"
@@ -22,14 +19,6 @@ using groupFixtures::entity;
 namespace {
 
 const std::string dropped = "An empty solid (without faces) takes no part in the fuse and is dropped";
-
-TopoDS_Shape emptySolid()
-{
-    BRep_Builder builder;
-    TopoDS_Solid solid;
-    builder.MakeSolid(solid);
-    return solid;
-}
 
 TopTools_ListOfShape listOf(const std::vector<TopoDS_Shape>& shapes)
 {

@@ -67,12 +67,13 @@ inline nlohmann::json groupEntry(const std::string& name, const std::vector<std:
     return nlohmann::json{{"name", name}, {"entities", entityNames}};
 }
 
-// The entities' names, in order.
-inline std::vector<std::string> namesOf(const std::vector<std::shared_ptr<TopoEntity>>& entities)
+// The names of the entities or groups pointed to, in order.
+template <typename Pointers>
+std::vector<std::string> namesOf(const Pointers& items)
 {
     std::vector<std::string> names;
-    for (const auto& e : entities) {
-        names.push_back(e->getName());
+    for (const auto& item : items) {
+        names.push_back(item->getName());
     }
     return names;
 }

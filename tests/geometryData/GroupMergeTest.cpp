@@ -80,16 +80,6 @@ std::string joined(const Names& names)
     return text;
 }
 
-template <typename Items>
-Names namesOf(const Items& items)
-{
-    Names names;
-    for (const auto& item : items) {
-        names.push_back(item->getName());
-    }
-    return names;
-}
-
 // "name#id/label/role [entities] <merged from> {linked groups}", "!" when in a domain.
 std::string describe(const Group& group, const Names& links, bool inDomain)
 {

@@ -22,14 +22,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string localStamp(std::time_t when)
+// The moment in local time, in the strftime format.
+std::string localTime(std::time_t when, const char* format)
 {
     std::tm local {};
     localtime_r(&when, &local);
     char text[64];
-    std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &local);
+    std::strftime(text, sizeof text, format, &local);
     return text;
 }
+
+std::string localStamp(std::time_t when) { return localTime(when, "%Y-%m-%d-%H%M%S"); }
 
 struct Writer {
     const char* name;
@@ -109,15 +112,6 @@ TEST_F(DumpCreation, TenTakenNamesGiveNoDump)
     }
 }
 
-std::string localTimeText(std::time_t when)
-{
-    std::tm local {};
-    localtime_r(&when, &local);
-    char text[64];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S %z", &local);
-    return text;
-}
-
 // The handler's dump, written without allocating, carries what every dump does.
 TEST_F(DumpCreation, CrashDumpHoldsTheFailureTimeAndProcess)
 {
@@ -138,8 +132,9 @@ TEST_F(DumpCreation, CrashDumpHoldsTheFailureTimeAndProcess)
         ASSERT_TRUE(std::regex_match(name, match, std::regex(R"((\d{4}-\d{2}-\d{2}-\d{6})-[0-9]\.dmp)"))) << name;
         EXPECT_TRUE(match[1] == localStamp(before) || match[1] == localStamp(after)) << name;
         const std::string dump = contentOf(path);
-        EXPECT_TRUE(dump.find("\ntime: " + localTimeText(before) + "\n") != std::string::npos ||
-                    dump.find("\ntime: " + localTimeText(after) + "\n") != std::string::npos)
+        const char* const format = "%Y-%m-%d %H:%M:%S %z";
+        EXPECT_TRUE(dump.find("\ntime: " + localTime(before, format) + "\n") != std::string::npos ||
+                    dump.find("\ntime: " + localTime(after, format) + "\n") != std::string::npos)
             << dump.substr(0, 200);
     }
     ::tzset();

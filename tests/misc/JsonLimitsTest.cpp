@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -8,8 +7,8 @@
 
 #include "misc/JsonLimits.h"
 #include "support/Environment.h"
+#include "support/Exceptions.h"
 #include "support/ScratchDirectory.h"
-#include "vemra_exception.h"
 
 using nlohmann::json;
 
@@ -65,12 +64,8 @@ TEST_F(JsonLimits, DocumentsDeeperThan256LevelsAreRefused)
             EXPECT_EQ(copy, json::parse(testCase.text));
             EXPECT_EQ(copy.dump(), testCase.text);
         } else {
-            try {
-                parseJsonLimited(stream, "/case/doc.json");
-                ADD_FAILURE() << "accepted";
-            } catch (const vemra_exception& error) {
-                EXPECT_STREQ(error.what(), "The JSON document /case/doc.json is nested deeper than 256 levels.");
-            }
+            expectMessage([&] { parseJsonLimited(stream, "/case/doc.json"); },
+                          "The JSON document /case/doc.json is nested deeper than 256 levels.");
         }
     }
 }
@@ -115,12 +110,7 @@ TEST_F(JsonLimits, IdsMustBeIntegersWithinTheRangeOfInt)
             EXPECT_EQ(readId(entry, "entity Solid_1"), testCase.id);
             continue;
         }
-        try {
-            readId(entry, "entity Solid_1");
-            ADD_FAILURE() << "accepted";
-        } catch (const vemra_exception& error) {
-            EXPECT_EQ(error.what(), std::string(testCase.refused) + range);
-        }
+        expectMessage([&] { readId(entry, "entity Solid_1"); }, std::string(testCase.refused) + range);
     }
     // Not a number at all: the library's type error, a boolean included.
     for (const char* entry : {R"({"id":true})", R"({"id":"5"})", R"({"id":null})", R"({"id":[1]})"}) {
@@ -134,13 +124,8 @@ TEST_F(JsonLimits, TheNextIdNeverOverflows)
     EXPECT_EQ(idAfter(0, "a new entity"), 1);
     EXPECT_EQ(idAfter(-1, "a new entity"), 0);
     EXPECT_EQ(idAfter(2147483646, "a new entity"), 2147483647);
-    try {
-        idAfter(2147483647, "group sideFace");
-        ADD_FAILURE() << "overflowed";
-    } catch (const vemra_exception& error) {
-        EXPECT_STREQ(error.what(),
-                     "No id is left for group sideFace: the ids in use reach 2147483647, the largest id there is.");
-    }
+    expectMessage([] { idAfter(2147483647, "group sideFace"); },
+                  "No id is left for group sideFace: the ids in use reach 2147483647, the largest id there is.");
 }
 
 TEST_F(JsonLimits, PathsHoldingNulAreRefused)
@@ -160,12 +145,7 @@ TEST_F(JsonLimits, PathsHoldingNulAreRefused)
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.message);
-        try {
-            checkNoNul(testCase.text, "path", testCase.owner);
-            ADD_FAILURE() << "accepted";
-        } catch (const vemra_exception& error) {
-            EXPECT_STREQ(error.what(), testCase.message);
-        }
+        expectMessage([&] { checkNoNul(testCase.text, "path", testCase.owner); }, testCase.message);
     }
 }
 

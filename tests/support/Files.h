@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <regex>
 #include <set>
 #include <string>
 
@@ -17,6 +20,23 @@ inline std::string contentOf(const std::filesystem::path& path)
 inline void writeText(const std::filesystem::path& path, const std::string& text)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The text with the first match of the pattern's group 1 replaced; none when
+// nothing matches. `lineNumber`, when given, receives the line (from 1) where
+// the match starts.
+inline std::optional<std::string> replacedGroup(const std::string& text, const std::regex& pattern,
+                                                const std::string& replacement, std::size_t* lineNumber = nullptr)
+{
+    std::smatch match;
+    if (!std::regex_search(text, match, pattern)) {
+        return std::nullopt;
+    }
+    if (lineNumber != nullptr) {
+        *lineNumber = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + match.position(0), '\n'));
+    }
+    return text.substr(0, static_cast<std::size_t>(match.position(1))) + replacement +
+           text.substr(static_cast<std::size_t>(match.position(1) + match.length(1)));
 }
 
 // The names of the entries of a directory, sorted; none when it is not one.

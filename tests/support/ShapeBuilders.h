@@ -7,6 +7,7 @@
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakePolygon.hxx>
 #include <BRepBuilderAPI_MakeVertex.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
 #include <BRepPrimAPI_MakeBox.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRep_Builder.hxx>
@@ -16,6 +17,9 @@
 #include <TopoDS_Compound.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Shape.hxx>
+#include <TopoDS_Solid.hxx>
+#include <gp_Ax2.hxx>
+#include <gp_Circ.hxx>
 #include <gp_Pnt.hxx>
 
 // Small shapes with measures known by hand.
@@ -52,6 +56,19 @@ inline TopoDS_Shape squareAt(double x0, double y0, double z, double size = 1.0)
                 gp_Pnt(x0, y0 + size, z));
 }
 
+// Rectangle [x0, x1] x [y0, y1] in the plane z, as one face.
+inline TopoDS_Shape rectangleAt(double x0, double y0, double x1, double y1, double z = 0.0)
+{
+    return quad(gp_Pnt(x0, y0, z), gp_Pnt(x1, y0, z), gp_Pnt(x1, y1, z), gp_Pnt(x0, y1, z));
+}
+
+// Disk of the radius centred on the origin in the plane z = 0.
+inline TopoDS_Shape disk(double radius)
+{
+    const gp_Circ circle(gp_Ax2(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), radius);
+    return BRepBuilderAPI_MakeFace(BRepBuilderAPI_MakeWire(BRepBuilderAPI_MakeEdge(circle).Edge()).Wire()).Face();
+}
+
 inline TopoDS_Shape segment(gp_Pnt a, gp_Pnt b) { return BRepBuilderAPI_MakeEdge(a, b).Shape(); }
 
 // Straight edge along X from the origin, without vertices, so that lengths
@@ -63,6 +80,14 @@ inline TopoDS_Shape lineEdge(double length)
     builder.MakeEdge(edge, new Geom_Line(gp_Pnt(0, 0, 0), gp_Dir(1, 0, 0)), 1e-12);
     builder.Range(edge, 0.0, length);
     return edge;
+}
+
+// A solid without shells: no faces, no volume.
+inline TopoDS_Shape emptySolid()
+{
+    TopoDS_Solid solid;
+    BRep_Builder().MakeSolid(solid);
+    return solid;
 }
 
 inline TopoDS_Shape vertexAt(double x, double y, double z)

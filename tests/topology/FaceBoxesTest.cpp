@@ -3,10 +3,8 @@
 #include <cmath>
 
 #include <BRepPrimAPI_MakeTorus.hxx>
-#include <BRep_Builder.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
-#include <TopoDS_Solid.hxx>
 
 #include "geometryData/ShapeStatistics.h"
 #include "support/Exceptions.h"
@@ -88,14 +86,13 @@ TEST(FaceBoxes, OtherShapesAreMeasuredWhole)
     const TopoDS_Shape cube = unitCube();
     const TopoDS_Shape withFreeEdge = compoundOf(cube, segment(gp_Pnt(0, 0, 0), gp_Pnt(0, 0, 5)));
     const TopoDS_Shape withFreeVertex = compoundOf(cube, vertexAt(7, 0, 0));
-    TopoDS_Solid emptySolid;
-    BRep_Builder().MakeSolid(emptySolid);
+    const TopoDS_Shape empty = emptySolid();
     const TopoDS_Shape notMeasured = boxAt(5, 5, 5);
 
     FaceBoxes faceBoxes;
-    faceBoxes.measure({withFreeEdge, withFreeVertex, emptySolid});
+    faceBoxes.measure({withFreeEdge, withFreeVertex, empty});
     Bnd_Box box;
-    for (const TopoDS_Shape& shape : std::vector<TopoDS_Shape>{withFreeEdge, withFreeVertex, emptySolid, notMeasured}) {
+    for (const TopoDS_Shape& shape : std::vector<TopoDS_Shape>{withFreeEdge, withFreeVertex, empty, notMeasured}) {
         EXPECT_FALSE(faceBoxes.boxOf(shape, box));
     }
     ShapeStatistics statistics;
@@ -103,6 +100,6 @@ TEST(FaceBoxes, OtherShapesAreMeasuredWhole)
     EXPECT_EQ(boxOf(statistics), (std::vector<double>{0, 0, 0, 1, 1, 5}));
     getShapeStatistics(withFreeVertex, statistics, &faceBoxes);
     EXPECT_EQ(statistics.maxX, 7.0);
-    expectMessage([&] { getShapeStatistics(emptySolid, statistics, &faceBoxes); },
+    expectMessage([&] { getShapeStatistics(empty, statistics, &faceBoxes); },
                   "Could not compute bounding box for shape during getShapeStatistics");
 }

@@ -34,7 +34,6 @@
 #include <TopoDS_Compound.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Face.hxx>
-#include <TopoDS_Solid.hxx>
 #include <TopoDS_Vertex.hxx>
 #include <gp_Pln.hxx>
 
@@ -54,17 +53,14 @@ namespace {
 
 const std::string outOfRange = ", not a finite number within the kernel's range";
 
-// The text with the first match of the pattern's group 1 replaced.
+// The text with the first match of the pattern's group 1 replaced; a failure
+// when nothing matches.
 std::string replaceGroup(const std::string& text, const std::regex& pattern, const std::string& replacement,
                          std::size_t* lineNumber = nullptr)
 {
-    std::smatch match;
-    EXPECT_TRUE(std::regex_search(text, match, pattern));
-    if (lineNumber != nullptr) {
-        *lineNumber = 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + match.position(0), '\n'));
-    }
-    return text.substr(0, static_cast<std::size_t>(match.position(1))) + replacement +
-           text.substr(static_cast<std::size_t>(match.position(1) + match.length(1)));
+    const auto replaced = replacedGroup(text, pattern, replacement, lineNumber);
+    EXPECT_TRUE(replaced);
+    return replaced.value_or(text);
 }
 
 // A box of 1 x 2 x 3 in inches (the factor 25.4 to millimetres in the file).
@@ -328,8 +324,7 @@ TEST(ShapeSoundness, DamagedGeometryIsNamed)
 
     TopoDS_Face bareFace;
     builder.MakeFace(bareFace);
-    TopoDS_Solid emptySolid;
-    builder.MakeSolid(emptySolid);
+    const TopoDS_Shape empty = emptySolid();
 
     const struct {
         const char* name;
@@ -350,8 +345,8 @@ TEST(ShapeSoundness, DamagedGeometryIsNamed)
     }
 
     // Sound shapes, and an empty solid (the fuse drops it with a warning).
-    for (const TopoDS_Shape& sound : {unitCube(), cylinder(1, 2), richShape(), TopoDS_Shape(emptySolid),
-                                      compoundOf(unitCube(), emptySolid), lineEdge(1e-3), vertexAt(1, 2, 3)}) {
+    for (const TopoDS_Shape& sound : {unitCube(), cylinder(1, 2), richShape(), empty,
+                                      compoundOf(unitCube(), empty), lineEdge(1e-3), vertexAt(1, 2, 3)}) {
         EXPECT_NO_THROW(checkShapeSoundness(sound, "sound"));
     }
     EXPECT_TRUE(isKernelNumber(-9.99e99));

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <regex>
@@ -14,11 +13,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/Files.h"
+#include "CaseSupport.h"
 #include "support/DirectorySnapshot.h"
+#include "support/Files.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
-#include "tests/geometryData/CaseRunner.h"
 #include "topology/ShapeAlgorithms.h"
 
 namespace fs = std::filesystem;
@@ -26,18 +25,16 @@ using json = nlohmann::json;
 
 namespace {
 
-const fs::path test02 = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests/test02";
+const fs::path test02 = storedCases / "test02";
 
 fs::path scratch(const std::string& name) { return clearedPath("damaged-case-" + name); }
 
 // The file with the first match of the pattern's group 1 replaced.
 void replaceIn(const fs::path& file, const std::string& pattern, const std::string& replacement)
 {
-    const std::string text = contentOf(file);
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(text, match, std::regex(pattern))) << pattern;
-    writeText(file, text.substr(0, static_cast<std::size_t>(match.position(1))) + replacement +
-                        text.substr(static_cast<std::size_t>(match.position(1) + match.length(1))));
+    const auto replaced = replacedGroup(contentOf(file), std::regex(pattern), replacement);
+    ASSERT_TRUE(replaced) << pattern;
+    writeText(file, *replaced);
 }
 
 // Adds a STEP box to the case, read by the document's "operate".
@@ -45,10 +42,9 @@ void readStepBox(const fs::path& reference, const std::string& pattern, const st
 {
     writeStepFile(boxAt(0, 0, 0, 1, 2, 3), (reference / "part.step").string());
     replaceIn(reference / "part.step", pattern, replacement);
-    const fs::path document = reference / "geometry/raw/RawGeometryData.json";
-    json raw = json::parse(contentOf(document));
-    raw["operate"] = {{{"function", "readCADfiles"}, {"fileNames", {"part.step"}}}};
-    writeText(document, raw.dump(4));
+    editRaw(reference, [](json& raw) {
+        raw["operate"] = {{{"function", "readCADfiles"}, {"fileNames", {"part.step"}}}};
+    });
 }
 
 } // namespace
@@ -104,16 +100,13 @@ TEST(DamagedInputCase, EndsInOneExceptionLineAndExitCodeOne)
         c.spoil(reference);
         const auto before = directorySnapshot(reference);
 
-        testing::internal::CaptureStdout();
-        const int exitCode = runCase(reference.string(), working.string());
-        const std::string output = testing::internal::GetCapturedStdout();
+        const RunResult result = run(reference, working);
 
-        EXPECT_EQ(exitCode, 1);
-        const auto at = output.find("Exception  ");
-        ASSERT_NE(at, std::string::npos) << output;
-        const std::string line = output.substr(at, output.find('\n', at) - at);
-        EXPECT_EQ(line.rfind("Exception  " + c.message, 0), 0u) << line;
-        EXPECT_EQ(output.find("TEST01"), std::string::npos) << output;
+        EXPECT_EQ(result.exitCode, 1);
+        const auto line = exceptionLine(result.output);
+        ASSERT_TRUE(line) << result.output;
+        EXPECT_EQ(line->rfind("Exception  " + c.message, 0), 0u) << *line;
+        EXPECT_EQ(result.output.find("TEST01"), std::string::npos) << result.output;
         EXPECT_EQ(directorySnapshot(reference), before);
         fs::remove_all(reference);
     }

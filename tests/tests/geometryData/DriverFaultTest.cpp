@@ -8,17 +8,16 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <string>
 
 #include <easylogging++.h>
 #include <nlohmann/json.hpp>
 
+#include "CaseSupport.h"
 #include "support/DirectorySnapshot.h"
 #include "support/Files.h"
 #include "support/ScratchDirectory.h"
-#include "tests/geometryData/CaseRunner.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
@@ -47,12 +46,8 @@ TEST(DriverFault, FaultInsideThePipelineEndsInTheExceptionLine)
     const std::string working = root + "/current";
     const std::string temp = root + "/temp";
     fs::create_directories(temp);
-    fs::copy(std::string(VEMRA_SOURCE_DIR) + "/src/tests/geometryData/tests/test02", reference,
-             fs::copy_options::recursive);
-    const std::string rawFile = reference + "/geometry/raw/RawGeometryData.json";
-    json raw = json::parse(std::ifstream(rawFile));
-    raw["operate"] = {{{"function", "fault"}}};
-    writeText(rawFile, raw.dump(4));
+    fs::copy(storedCases / "test02", reference, fs::copy_options::recursive);
+    editRaw(reference, [](json& raw) { raw["operate"] = {{{"function", "fault"}}}; });
     const auto before = directorySnapshot(reference);
 
     EXPECT_EXIT(

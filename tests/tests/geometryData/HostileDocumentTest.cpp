@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -13,38 +12,21 @@
 
 #include <nlohmann/json.hpp>
 
+#include "CaseSupport.h"
 #include "support/DirectorySnapshot.h"
 #include "support/Files.h"
 #include "support/ScratchDirectory.h"
-#include "tests/geometryData/CaseRunner.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
 namespace {
 
-const fs::path storedCase = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests/test02";
-
-json readJson(const fs::path& file)
-{
-    std::ifstream stream(file);
-    return json::parse(stream);
-}
-
-fs::path rawFile(const fs::path& reference) { return reference / "geometry/raw/RawGeometryData.json"; }
-
-void editRaw(const fs::path& reference, const std::function<void(json&)>& edit)
-{
-    json raw = readJson(rawFile(reference));
-    edit(raw);
-    writeText(rawFile(reference), raw.dump(4));
-}
+const fs::path storedCase = storedCases / "test02";
 
 void editExpected(const fs::path& reference, const std::function<void(json&)>& edit)
 {
-    json expected = readJson(reference / "result.json");
-    edit(expected);
-    writeText(reference / "result.json", expected.dump(4));
+    editJson(reference / "result.json", edit);
 }
 
 json& entryNamed(json& list, const std::string& name)
@@ -206,13 +188,12 @@ TEST(HostileDocuments, EachEndsInItsExactOutcome)
         hostile.build(reference);
         const auto before = directorySnapshot(reference);
 
-        testing::internal::CaptureStdout();
-        const int exitCode = runCase(reference.string(), working.string());
-        const std::string output = testing::internal::GetCapturedStdout();
+        const RunResult result = run(reference, working);
+        const std::string& output = result.output;
 
         const std::string expected = replaceWorking(hostile.lastLine, working.string());
         const bool passes = expected == "TEST01 passed";
-        EXPECT_EQ(exitCode, passes ? 0 : 1) << output;
+        EXPECT_EQ(result.exitCode, passes ? 0 : 1) << output;
         if (passes) {
             // The timer's scope line is logged after the verdict.
             EXPECT_NE(output.find("\nTEST01 passed\n"), std::string::npos) << output;
@@ -233,11 +214,10 @@ TEST(HostileDocuments, DeepExpectedResultIsFoundAfterBothSections)
     const fs::path reference = fs::path(scratch.path()) / "reference";
     fs::copy(storedCase, reference, fs::copy_options::recursive);
     writeText(reference / "result.json", nestedArrays(100000));
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(runCase(reference.string(), scratch.path() + "/current"), 1);
-    const std::string output = testing::internal::GetCapturedStdout();
-    EXPECT_NE(output.find(" Parsing json. "), std::string::npos) << output;
-    EXPECT_NE(output.find("\nConstructing geometryData.json. "), std::string::npos) << output;
+    const RunResult result = run(reference, scratch.path() + "/current");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find(" Parsing json. "), std::string::npos) << result.output;
+    EXPECT_NE(result.output.find("\nConstructing geometryData.json. "), std::string::npos) << result.output;
 }
 
 } // namespace

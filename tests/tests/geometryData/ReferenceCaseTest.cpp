@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
@@ -23,37 +22,17 @@
 #include <omp.h>
 
 #include "geometryData/GeometryData.h"
-#include "support/Files.h"
+#include "CaseSupport.h"
 #include "support/DirectorySnapshot.h"
+#include "support/Files.h"
 #include "support/ScratchDirectory.h"
-#include "tests/geometryData/CaseRunner.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
 
 namespace {
 
-const fs::path casesDirectory = fs::path(VEMRA_SOURCE_DIR) / "src/tests/geometryData/tests";
-
 fs::path scratch(const std::string& name) { return clearedPath("reference-" + name); }
-
-json readJson(const fs::path& file)
-{
-    std::ifstream stream(file);
-    return json::parse(stream);
-}
-
-struct RunResult {
-    int exitCode;
-    std::string output;
-};
-
-RunResult run(const fs::path& reference, const fs::path& working)
-{
-    testing::internal::CaptureStdout();
-    const int exitCode = runCase(reference.string(), working.string());
-    return {exitCode, testing::internal::GetCapturedStdout()};
-}
 
 struct Measure {
     double measure; // length, area or volume by the shape's kind
@@ -202,7 +181,7 @@ json test01ModelStatistics()
 // case's README for the reasoning behind each value.
 TEST(ReferenceCase, Test01ResultMatchesHandDerivation)
 {
-    const json expected = readJson(casesDirectory / "test01/result.json");
+    const json expected = readJson(storedCases / "test01/result.json");
 
     // Entities: 24 edges, 12 faces, 2 solids, ids running on across the kinds.
     std::vector<std::pair<std::string, int>> edges, faces;
@@ -260,7 +239,7 @@ TEST(ReferenceCase, Test01ResultMatchesHandDerivation)
     // A run reproduces the document, and every generated name is the piece
     // the table says it is.
     const fs::path working = scratch("test01");
-    const RunResult result = run(casesDirectory / "test01", working);
+    const RunResult result = run(storedCases / "test01", working);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("TEST01 passed"), std::string::npos) << result.output;
 
@@ -347,7 +326,7 @@ TEST(ReferenceCase, Test01SameBytesWhateverTheThreadCount)
         SCOPED_TRACE("threads " + std::to_string(threads));
         omp_set_num_threads(threads);
         const fs::path working = scratch("threads");
-        fs::copy(casesDirectory / "test01", working, fs::copy_options::recursive);
+        fs::copy(storedCases / "test01", working, fs::copy_options::recursive);
         const json raw = readJson(working / "geometry/raw/RawGeometryData.json");
         GeometryData model(raw, working.string());
         const json document = model.toJson();
@@ -392,7 +371,7 @@ TEST(ReferenceCase, Test01ScaledAfterAndBeforeItsPartition)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const fs::path working = scratch("scaled");
-        fs::copy(casesDirectory / "test01", working, fs::copy_options::recursive);
+        fs::copy(storedCases / "test01", working, fs::copy_options::recursive);
         json raw = readJson(working / "geometry/raw/RawGeometryData.json");
         raw["operate"] = c.operate;
         GeometryData model(raw, working.string());
@@ -424,7 +403,7 @@ TEST(ReferenceCase, Test01ScaledAfterAndBeforeItsPartition)
 // The same boxes without operations: the relations come from contact tests.
 TEST(ReferenceCase, Test02ResultMatchesHandDerivation)
 {
-    const json expected = readJson(casesDirectory / "test02/result.json");
+    const json expected = readJson(storedCases / "test02/result.json");
     EXPECT_EQ(expected.at("edges"), json::array());
     EXPECT_EQ(expected.at("faces"), entityObjects({{"contactFace", 1}, {"sideFace", 2}}, "geometry/raw/", false));
     EXPECT_EQ(expected.at("solids"), entityObjects({{"small", 3}, {"large", 7}}, "geometry/raw/", false));
@@ -448,7 +427,7 @@ TEST(ReferenceCase, Test02ResultMatchesHandDerivation)
     EXPECT_EQ(expected.size(), 16u);
 
     const fs::path working = scratch("test02");
-    const RunResult result = run(casesDirectory / "test02", working);
+    const RunResult result = run(storedCases / "test02", working);
     EXPECT_EQ(result.exitCode, 0) << result.output;
     EXPECT_NE(result.output.find("TEST01 passed"), std::string::npos) << result.output;
     EXPECT_EQ(filesIn(working / "vtk"), (std::set<std::string>{"pair.vtk", "contact.vtk", "sideFace.vtk"}));
@@ -459,10 +438,8 @@ TEST(ReferenceCase, Test02ResultMatchesHandDerivation)
 TEST(ReferenceCase, ChangedExpectedValueFailsWithOnePatch)
 {
     const fs::path reference = scratch("changed-reference");
-    fs::copy(casesDirectory / "test02", reference, fs::copy_options::recursive);
-    json expected = readJson(reference / "result.json");
-    expected["boundaries"][0]["id"] = 27;
-    writeText(reference / "result.json", expected.dump(4));
+    fs::copy(storedCases / "test02", reference, fs::copy_options::recursive);
+    editJson(reference / "result.json", [](json& expected) { expected["boundaries"][0]["id"] = 27; });
 
     const fs::path working = scratch("changed-working");
     const RunResult result = run(reference, working);
@@ -484,14 +461,6 @@ struct BadInput {
     std::string message; // what follows "Exception  "
     bool prefix;
 };
-
-void editRaw(const fs::path& reference, const std::function<void(json&)>& edit)
-{
-    const fs::path file = reference / "geometry/raw/RawGeometryData.json";
-    json raw = readJson(file);
-    edit(raw);
-    writeText(file, raw.dump(4));
-}
 
 } // namespace
 
@@ -546,20 +515,19 @@ TEST(ReferenceCase, BadInputsEndInAClearException)
         omp_set_num_threads(threads);
         SCOPED_TRACE(badInput.name + ", threads " + std::to_string(threads));
         const fs::path reference = scratch("bad-reference");
-        fs::copy(casesDirectory / badInput.baseCase, reference, fs::copy_options::recursive);
+        fs::copy(storedCases / badInput.baseCase, reference, fs::copy_options::recursive);
         badInput.spoil(reference);
         const auto before = directorySnapshot(reference);
 
         const RunResult result = run(reference, wd);
         EXPECT_EQ(result.exitCode, 1);
         const std::string expected = "Exception  " + badInput.message;
-        const auto at = result.output.find("Exception  ");
-        ASSERT_NE(at, std::string::npos) << result.output;
-        const std::string line = result.output.substr(at, result.output.find('\n', at) - at);
+        const auto line = exceptionLine(result.output);
+        ASSERT_TRUE(line) << result.output;
         if (badInput.prefix) {
-            EXPECT_EQ(line.rfind(expected, 0), 0u) << line;
+            EXPECT_EQ(line->rfind(expected, 0), 0u) << *line;
         } else {
-            EXPECT_EQ(line, expected);
+            EXPECT_EQ(*line, expected);
         }
         EXPECT_EQ(result.output.find("TEST01"), std::string::npos) << result.output;
         // Nothing written outside the working copy.
