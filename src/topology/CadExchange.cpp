@@ -80,7 +80,7 @@ TopoDS_Shape readStepFile(std::string path)
         }
         // A read that succeeds can still hold unresolved references or points
         // the transfer dereferences as null or spins on.
-        checkStepModel(reader.StepModel(), failure);
+        checkStepModel(reader, path);
         // Takes effect in the transfer; stays set for every later STEP read.
         Interface_Static::SetIVal("read.step.nonmanifold", 1);
         reader.TransferRoots();

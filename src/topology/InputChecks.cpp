@@ -6,7 +6,11 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <utility>
+#include <vector>
 #include <sstream>
+#include <type_traits>
 #include <unordered_map>
 
 #include <BRepBndLib.hxx>
@@ -28,8 +32,11 @@
 #include <Geom_SweptSurface.hxx>
 #include <Geom_TrimmedCurve.hxx>
 #include <Interface_Check.hxx>
+#include <Interface_EntityIterator.hxx>
+#include <Interface_Graph.hxx>
 #include <Precision.hxx>
 #include <StepBasic_ConversionBasedUnit.hxx>
+#include <StepData_StepModel.hxx>
 #include <StepBasic_MeasureWithUnit.hxx>
 #include <StepGeom_BSplineCurve.hxx>
 #include <StepGeom_BSplineSurface.hxx>
@@ -64,6 +71,17 @@
 #include <StepShape_HArray1OfOrientedEdge.hxx>
 #include <StepShape_OrientedEdge.hxx>
 #include <StepShape_VertexPoint.hxx>
+#include <StepBasic_ConversionBasedUnitAndLengthUnit.hxx>
+#include <StepBasic_LengthUnit.hxx>
+#include <StepBasic_SiUnitAndLengthUnit.hxx>
+#include <StepGeom_CurveReplica.hxx>
+#include <StepGeom_SurfaceReplica.hxx>
+#include <StepRepr_MappedItem.hxx>
+#include <StepRepr_RepresentationMap.hxx>
+#include <StepRepr_RepresentationRelationship.hxx>
+#include <StepShape_ContextDependentShapeRepresentation.hxx>
+#include <StepShape_ShapeDefinitionRepresentation.hxx>
+#include <XSControl_WorkSession.hxx>
 #include <TCollection_HAsciiString.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
@@ -148,49 +166,46 @@ private:
     const char* what;
 };
 
+// The curve types of the kernel's 3D and 2D geometry.
+template <typename Curve> struct CurveKinds;
+template <> struct CurveKinds<Geom_Curve> {
+    using BSpline = Geom_BSplineCurve;
+    using Bezier = Geom_BezierCurve;
+    using Trimmed = Geom_TrimmedCurve;
+    using Offset = Geom_OffsetCurve;
+};
+template <> struct CurveKinds<Geom2d_Curve> {
+    using BSpline = Geom2d_BSplineCurve;
+    using Bezier = Geom2d_BezierCurve;
+    using Trimmed = Geom2d_TrimmedCurve;
+    using Offset = Geom2d_OffsetCurve;
+};
+
 // Poles, weights, knots, offsets and positions first: evaluating a curve
 // built on a non-finite number can spin. Then points on the used range.
-void checkCurve(const Handle(Geom_Curve) & curve, const Fault& fault)
+template <typename Curve> void checkCurve(const opencascade::handle<Curve>& curve, const Fault& fault)
 {
+    using Kinds = CurveKinds<Curve>;
     if (curve.IsNull()) {
         return;
     }
-    if (auto spline = Handle(Geom_BSplineCurve)::DownCast(curve)) {
+    if (auto spline = opencascade::handle<typename Kinds::BSpline>::DownCast(curve)) {
         fault.points(spline->Poles());
         fault.numbers(spline->Weights());
         fault.numbers(&spline->Knots());
-    } else if (auto bezier = Handle(Geom_BezierCurve)::DownCast(curve)) {
+    } else if (auto bezier = opencascade::handle<typename Kinds::Bezier>::DownCast(curve)) {
         fault.points(bezier->Poles());
         fault.numbers(bezier->Weights());
-    } else if (auto trimmed = Handle(Geom_TrimmedCurve)::DownCast(curve)) {
+    } else if (auto trimmed = opencascade::handle<typename Kinds::Trimmed>::DownCast(curve)) {
         fault.number(trimmed->FirstParameter());
         fault.number(trimmed->LastParameter());
         checkCurve(trimmed->BasisCurve(), fault);
-    } else if (auto offset = Handle(Geom_OffsetCurve)::DownCast(curve)) {
+    } else if (auto offset = opencascade::handle<typename Kinds::Offset>::DownCast(curve)) {
         fault.number(offset->Offset());
-        fault.direction(offset->Direction());
-        checkCurve(offset->BasisCurve(), fault);
-    }
-}
-
-void checkCurve(const Handle(Geom2d_Curve) & curve, const Fault& fault)
-{
-    if (curve.IsNull()) {
-        return;
-    }
-    if (auto spline = Handle(Geom2d_BSplineCurve)::DownCast(curve)) {
-        fault.points(spline->Poles());
-        fault.numbers(spline->Weights());
-        fault.numbers(&spline->Knots());
-    } else if (auto bezier = Handle(Geom2d_BezierCurve)::DownCast(curve)) {
-        fault.points(bezier->Poles());
-        fault.numbers(bezier->Weights());
-    } else if (auto trimmed = Handle(Geom2d_TrimmedCurve)::DownCast(curve)) {
-        fault.number(trimmed->FirstParameter());
-        fault.number(trimmed->LastParameter());
-        checkCurve(trimmed->BasisCurve(), fault);
-    } else if (auto offset = Handle(Geom2d_OffsetCurve)::DownCast(curve)) {
-        fault.number(offset->Offset());
+        // A 2D offset lies in its plane: no direction of its own.
+        if constexpr (std::is_same_v<Curve, Geom_Curve>) {
+            fault.direction(offset->Direction());
+        }
         checkCurve(offset->BasisCurve(), fault);
     }
 }
@@ -372,154 +387,296 @@ bool holdsNull(const Handle(StepGeom_HArray2OfCartesianPoint) & array)
     return false;
 }
 
-// The part of a topological or geometric entity that the transfer follows
-// without a test, when a damaged reference (to nothing or to an entity of
-// another type) left it empty; nullptr when all is there.
-const char* missingPart(const Handle(Standard_Transient) & entity)
-{
-    if (auto curve = Handle(StepGeom_BSplineCurve)::DownCast(entity)) {
-        return holdsNull(curve->ControlPointsList()) ? "control points" : nullptr;
+// A fault of a STEP entity, raised naming it by its label (looked up only for
+// a fault: the search by entity is not free).
+class EntityFault {
+public:
+    EntityFault(const Handle(StepData_StepModel) & model, const Handle(Standard_Transient) & entity,
+                const std::string& source, const std::string* recovered)
+        : model(model), entity(entity), source(source), recovered(recovered)
+    {
     }
-    if (auto surface = Handle(StepGeom_BSplineSurface)::DownCast(entity)) {
-        return holdsNull(surface->ControlPointsList()) ? "control points" : nullptr;
-    }
-    if (auto polyline = Handle(StepGeom_Polyline)::DownCast(entity)) {
-        return holdsNull(polyline->Points()) ? "points" : nullptr;
-    }
-    if (auto oriented = Handle(StepShape_OrientedEdge)::DownCast(entity)) {
-        return oriented->EdgeElement().IsNull() ? "edge element" : nullptr;
-    }
-    if (auto loop = Handle(StepShape_EdgeLoop)::DownCast(entity)) {
-        return holdsNull(loop->EdgeList()) ? "edges" : nullptr;
-    }
-    if (auto edge = Handle(StepShape_EdgeCurve)::DownCast(entity)) {
-        const bool missing = edge->EdgeStart().IsNull() || edge->EdgeEnd().IsNull() || edge->EdgeGeometry().IsNull();
-        return missing ? "vertices or curve" : nullptr;
-    }
-    if (auto vertex = Handle(StepShape_VertexPoint)::DownCast(entity)) {
-        return vertex->VertexGeometry().IsNull() ? "point" : nullptr;
-    }
-    if (auto pcurve = Handle(StepGeom_Pcurve)::DownCast(entity)) {
-        const Handle(StepRepr_DefinitionalRepresentation) definition = pcurve->ReferenceToCurve();
-        const bool missing = pcurve->BasisSurface().IsNull() || definition.IsNull() || holdsNull(definition->Items()) ||
-                             definition->NbItems() < 1 ||
-                             Handle(StepGeom_Curve)::DownCast(definition->ItemsValue(1)).IsNull();
-        return missing ? "surface or curve" : nullptr;
-    }
-    if (auto line = Handle(StepGeom_Line)::DownCast(entity)) {
-        return line->Pnt().IsNull() || line->Dir().IsNull() ? "point or direction" : nullptr;
-    }
-    if (auto vector = Handle(StepGeom_Vector)::DownCast(entity)) {
-        return vector->Orientation().IsNull() ? "direction" : nullptr;
-    }
-    if (auto placement = Handle(StepGeom_Placement)::DownCast(entity)) {
-        return placement->Location().IsNull() ? "location" : nullptr;
-    }
-    if (auto conic = Handle(StepGeom_Conic)::DownCast(entity)) {
-        return conic->Position().Value().IsNull() ? "placement" : nullptr;
-    }
-    if (auto elementary = Handle(StepGeom_ElementarySurface)::DownCast(entity)) {
-        return elementary->Position().IsNull() ? "placement" : nullptr;
-    }
-    if (auto bound = Handle(StepShape_FaceBound)::DownCast(entity)) {
-        return bound->Bound().IsNull() ? "loop" : nullptr;
-    }
-    if (auto oriented = Handle(StepShape_OrientedFace)::DownCast(entity)) {
-        return oriented->FaceElement().IsNull() ? "face element" : nullptr;
-    }
-    if (auto face = Handle(StepShape_FaceSurface)::DownCast(entity)) {
-        return face->FaceGeometry().IsNull() || holdsNull(face->Bounds()) ? "surface or bounds" : nullptr;
-    }
-    // Oriented shells answer for the shell they orient: only plain ones here.
-    if (entity->IsInstance(STANDARD_TYPE(StepShape_ClosedShell)) ||
-        entity->IsInstance(STANDARD_TYPE(StepShape_OpenShell))) {
-        return holdsNull(Handle(StepShape_ConnectedFaceSet)::DownCast(entity)->CfsFaces()) ? "faces" : nullptr;
-    }
-    if (auto brep = Handle(StepShape_ManifoldSolidBrep)::DownCast(entity)) {
-        return brep->Outer().IsNull() ? "shell" : nullptr;
-    }
-    if (auto surfaceCurve = Handle(StepGeom_SurfaceCurve)::DownCast(entity)) {
-        if (surfaceCurve->Curve3d().IsNull() || surfaceCurve->AssociatedGeometry().IsNull()) {
-            return "curve or geometry";
-        }
-        for (int i = 1; i <= surfaceCurve->NbAssociatedGeometry(); ++i) {
-            if (surfaceCurve->AssociatedGeometryValue(i).Value().IsNull()) {
-                return "curve or geometry";
-            }
+
+    std::string label() const { return "#" + std::to_string(model->IdentLabel(entity)); }
+    [[noreturn]] void fail(const std::string& what) const { throw vemra_exception(source + ": " + what); }
+    // A part that the transfer follows without a test, left empty by a damaged
+    // reference (to nothing or to an entity of another type).
+    void require(bool present, const char* part) const
+    {
+        if (!present) {
+            fail("entity " + label() + " lacks its " + part + " (a damaged reference)");
         }
     }
-    return nullptr;
-}
 
-// The curve or surface a curve or surface is built on, the edge or face an
-// oriented one orients; null for the others.
-Handle(Standard_Transient) basisOf(const Handle(Standard_Transient) & entity)
-{
-    if (auto oriented = Handle(StepShape_OrientedEdge)::DownCast(entity)) {
-        return oriented->EdgeElement();
-    }
-    if (auto oriented = Handle(StepShape_OrientedFace)::DownCast(entity)) {
-        return oriented->FaceElement();
-    }
-    if (auto surfaceCurve = Handle(StepGeom_SurfaceCurve)::DownCast(entity)) {
-        return surfaceCurve->Curve3d();
-    }
-    if (auto trimmed = Handle(StepGeom_TrimmedCurve)::DownCast(entity)) {
-        return trimmed->BasisCurve();
-    }
-    if (auto offset = Handle(StepGeom_OffsetCurve3d)::DownCast(entity)) {
-        return offset->BasisCurve();
-    }
-    if (auto offset = Handle(StepGeom_OffsetSurface)::DownCast(entity)) {
-        return offset->BasisSurface();
-    }
-    if (auto trimmed = Handle(StepGeom_RectangularTrimmedSurface)::DownCast(entity)) {
-        return trimmed->BasisSurface();
-    }
-    if (auto swept = Handle(StepGeom_SweptSurface)::DownCast(entity)) {
-        return swept->SweptCurve();
-    }
-    return nullptr;
-}
-
-// Whether following the bases from the entity comes back to one already met:
-// the transfer would recurse without end.
-bool basisChainLoops(const Handle(Standard_Transient) & entity)
-{
-    std::vector<const Standard_Transient*> met;
-    for (Handle(Standard_Transient) current = entity; !current.IsNull(); current = basisOf(current)) {
-        if (std::find(met.begin(), met.end(), current.get()) != met.end()) {
-            return true;
+    // Items of a list (the faces of a shell, the edges of a loop) lost to the
+    // syntax errors the reader recovered from: the transfer leaves them out,
+    // as it does any item it cannot find, and reads the rest.
+    void requireItems(bool present, const char* items) const
+    {
+        if (!present && recovered != nullptr) {
+            LOG(WARNING) << *recovered << ": entity " << label() << " lacks " << items
+                         << " that the reader could not read";
+        } else {
+            require(present, items);
         }
-        met.push_back(current.get());
     }
-    return false;
+
+private:
+    const Handle(StepData_StepModel) & model;
+    const Handle(Standard_Transient) & entity;
+    const std::string& source;
+    // The file's name for warnings, when the reader recovered from syntax errors.
+    const std::string* recovered;
+};
+
+template <typename Entity> const Entity& as(const Standard_Transient& entity)
+{
+    return static_cast<const Entity&>(entity);
 }
 
-bool isLookedAt(const Handle(Standard_Type) & type)
+bool isLengthUnit(const Handle(StepBasic_NamedUnit) & unit)
 {
-    static const Handle(Standard_Type) lookedAt[] = {
-        STANDARD_TYPE(StepGeom_CartesianPoint),     STANDARD_TYPE(StepBasic_ConversionBasedUnit),
-        STANDARD_TYPE(StepGeom_BSplineCurve),       STANDARD_TYPE(StepGeom_BSplineSurface),
-        STANDARD_TYPE(StepGeom_Polyline),           STANDARD_TYPE(StepShape_OrientedEdge),
-        STANDARD_TYPE(StepShape_EdgeLoop),          STANDARD_TYPE(StepShape_EdgeCurve),
-        STANDARD_TYPE(StepShape_VertexPoint),       STANDARD_TYPE(StepGeom_Pcurve),
-        STANDARD_TYPE(StepGeom_SurfaceCurve),       STANDARD_TYPE(StepGeom_Line),
-        STANDARD_TYPE(StepGeom_Vector),             STANDARD_TYPE(StepGeom_Placement),
-        STANDARD_TYPE(StepGeom_Conic),              STANDARD_TYPE(StepGeom_ElementarySurface),
-        STANDARD_TYPE(StepShape_FaceBound),         STANDARD_TYPE(StepShape_OrientedFace),
-        STANDARD_TYPE(StepShape_FaceSurface),       STANDARD_TYPE(StepShape_ClosedShell),
-        STANDARD_TYPE(StepShape_OpenShell),         STANDARD_TYPE(StepShape_ManifoldSolidBrep),
-        STANDARD_TYPE(StepGeom_TrimmedCurve),       STANDARD_TYPE(StepGeom_OffsetCurve3d),
-        STANDARD_TYPE(StepGeom_OffsetSurface),      STANDARD_TYPE(StepGeom_RectangularTrimmedSurface),
-        STANDARD_TYPE(StepGeom_SweptSurface),
+    return unit->IsKind(STANDARD_TYPE(StepBasic_SiUnitAndLengthUnit)) ||
+           unit->IsKind(STANDARD_TYPE(StepBasic_ConversionBasedUnitAndLengthUnit)) ||
+           unit->IsKind(STANDARD_TYPE(StepBasic_LengthUnit));
+}
+
+// The STEP entity types that are looked at, each with its check; any other
+// type (directions, contexts, names, products) is not.
+struct LookedAtType {
+    Handle(Standard_Type) type;
+    // Only the type itself, not its subtypes.
+    bool exactly;
+    void (*check)(const Standard_Transient& entity, const EntityFault& fault);
+};
+
+const std::vector<LookedAtType>& lookedAtTypes()
+{
+    using Fault = EntityFault;
+    using Entity = Standard_Transient;
+    static const std::vector<LookedAtType> table = {
+        {STANDARD_TYPE(StepGeom_CartesianPoint), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& point = as<StepGeom_CartesianPoint>(entity);
+             for (int k = 1; k <= point.NbCoordinates(); ++k) {
+                 const double value = point.CoordinatesValue(k);
+                 if (!isKernelNumber(value)) {
+                     fault.fail("point " + fault.label() + " has the coordinate " + numberText(value) +
+                                ", not a finite number within the kernel's range");
+                 }
+             }
+         }},
+        {STANDARD_TYPE(StepBasic_ConversionBasedUnit), false,
+         [](const Entity& entity, const Fault& fault) {
+             // A factor of 0 makes the transfer scale every length to nothing and spin.
+             const auto& unit = as<StepBasic_ConversionBasedUnit>(entity);
+             const Handle(StepBasic_MeasureWithUnit) factor = unit.ConversionFactor();
+             const double value = factor.IsNull() ? 0.0 : factor->ValueComponent();
+             const std::string name = unit.Name().IsNull() ? "" : unit.Name()->ToCString();
+             if (!isKernelNumber(value) || value <= 0.0) {
+                 fault.fail("unit " + fault.label() + " (" + name + ") has the conversion factor " + numberText(value) +
+                            ", not a positive finite number");
+             }
+             // A length defined by a mass or a time is read as if it were metres.
+             const Handle(StepBasic_NamedUnit) base = factor->UnitComponent().NamedUnit();
+             if (entity.IsKind(STANDARD_TYPE(StepBasic_ConversionBasedUnitAndLengthUnit)) &&
+                 (base.IsNull() || !isLengthUnit(base))) {
+                 fault.fail("length unit " + fault.label() + " (" + name + ") is defined by a unit that is not a length");
+             }
+         }},
+        {STANDARD_TYPE(StepBasic_SiUnitAndLengthUnit), false,
+         [](const Entity& entity, const Fault& fault) {
+             if (as<StepBasic_SiUnitAndLengthUnit>(entity).Name() != StepBasic_sunMetre) {
+                 fault.fail("length unit " + fault.label() + " is not a length (an SI unit other than the metre)");
+             }
+         }},
+        {STANDARD_TYPE(StepGeom_BSplineCurve), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!holdsNull(as<StepGeom_BSplineCurve>(entity).ControlPointsList()), "control points");
+         }},
+        {STANDARD_TYPE(StepGeom_BSplineSurface), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!holdsNull(as<StepGeom_BSplineSurface>(entity).ControlPointsList()), "control points");
+         }},
+        {STANDARD_TYPE(StepGeom_Polyline), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!holdsNull(as<StepGeom_Polyline>(entity).Points()), "points");
+         }},
+        {STANDARD_TYPE(StepShape_OrientedEdge), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepShape_OrientedEdge>(entity).EdgeElement().IsNull(), "edge element");
+         }},
+        {STANDARD_TYPE(StepShape_EdgeLoop), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.requireItems(!holdsNull(as<StepShape_EdgeLoop>(entity).EdgeList()), "edges");
+         }},
+        {STANDARD_TYPE(StepShape_EdgeCurve), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& edge = as<StepShape_EdgeCurve>(entity);
+             fault.require(!edge.EdgeStart().IsNull() && !edge.EdgeEnd().IsNull() && !edge.EdgeGeometry().IsNull(),
+                           "vertices or curve");
+         }},
+        {STANDARD_TYPE(StepShape_VertexPoint), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepShape_VertexPoint>(entity).VertexGeometry().IsNull(), "point");
+         }},
+        {STANDARD_TYPE(StepGeom_Pcurve), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& pcurve = as<StepGeom_Pcurve>(entity);
+             const Handle(StepRepr_DefinitionalRepresentation) definition = pcurve.ReferenceToCurve();
+             fault.require(!pcurve.BasisSurface().IsNull() && !definition.IsNull() &&
+                               !holdsNull(definition->Items()) && definition->NbItems() >= 1 &&
+                               !Handle(StepGeom_Curve)::DownCast(definition->ItemsValue(1)).IsNull(),
+                           "surface or curve");
+         }},
+        {STANDARD_TYPE(StepGeom_SurfaceCurve), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& curve = as<StepGeom_SurfaceCurve>(entity);
+             fault.require(!curve.Curve3d().IsNull() && !curve.AssociatedGeometry().IsNull(), "curve or geometry");
+             bool present = true;
+             for (int i = 1; present && i <= curve.NbAssociatedGeometry(); ++i) {
+                 present = !curve.AssociatedGeometryValue(i).Value().IsNull();
+             }
+             fault.requireItems(present, "curve or geometry");
+         }},
+        {STANDARD_TYPE(StepGeom_Line), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& line = as<StepGeom_Line>(entity);
+             fault.require(!line.Pnt().IsNull() && !line.Dir().IsNull(), "point or direction");
+         }},
+        {STANDARD_TYPE(StepGeom_Vector), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_Vector>(entity).Orientation().IsNull(), "direction");
+         }},
+        {STANDARD_TYPE(StepGeom_Placement), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_Placement>(entity).Location().IsNull(), "location");
+         }},
+        {STANDARD_TYPE(StepGeom_Conic), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_Conic>(entity).Position().Value().IsNull(), "placement");
+         }},
+        {STANDARD_TYPE(StepGeom_ElementarySurface), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_ElementarySurface>(entity).Position().IsNull(), "placement");
+         }},
+        {STANDARD_TYPE(StepGeom_TrimmedCurve), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_TrimmedCurve>(entity).BasisCurve().IsNull(), "basis curve");
+         }},
+        {STANDARD_TYPE(StepGeom_OffsetCurve3d), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_OffsetCurve3d>(entity).BasisCurve().IsNull(), "basis curve");
+         }},
+        {STANDARD_TYPE(StepGeom_CurveReplica), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_CurveReplica>(entity).ParentCurve().IsNull(), "parent curve");
+         }},
+        {STANDARD_TYPE(StepGeom_OffsetSurface), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_OffsetSurface>(entity).BasisSurface().IsNull(), "basis surface");
+         }},
+        {STANDARD_TYPE(StepGeom_RectangularTrimmedSurface), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_RectangularTrimmedSurface>(entity).BasisSurface().IsNull(), "basis surface");
+         }},
+        {STANDARD_TYPE(StepGeom_SweptSurface), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_SweptSurface>(entity).SweptCurve().IsNull(), "swept curve");
+         }},
+        {STANDARD_TYPE(StepGeom_SurfaceReplica), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepGeom_SurfaceReplica>(entity).ParentSurface().IsNull(), "parent surface");
+         }},
+        {STANDARD_TYPE(StepRepr_MappedItem), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& item = as<StepRepr_MappedItem>(entity);
+             const Handle(StepRepr_RepresentationMap) source = item.MappingSource();
+             fault.require(!source.IsNull() && !source->MappedRepresentation().IsNull() &&
+                               !item.MappingTarget().IsNull(),
+                           "mapped representation or target");
+         }},
+        {STANDARD_TYPE(StepShape_FaceBound), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepShape_FaceBound>(entity).Bound().IsNull(), "loop");
+         }},
+        {STANDARD_TYPE(StepShape_OrientedFace), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepShape_OrientedFace>(entity).FaceElement().IsNull(), "face element");
+         }},
+        {STANDARD_TYPE(StepShape_FaceSurface), false,
+         [](const Entity& entity, const Fault& fault) {
+             const auto& face = as<StepShape_FaceSurface>(entity);
+             fault.require(!face.FaceGeometry().IsNull() && !holdsNull(face.Bounds()), "surface or bounds");
+         }},
+        // Oriented shells answer for the shell they orient: only plain ones here.
+        {STANDARD_TYPE(StepShape_ClosedShell), true,
+         [](const Entity& entity, const Fault& fault) {
+             fault.requireItems(!holdsNull(as<StepShape_ConnectedFaceSet>(entity).CfsFaces()), "faces");
+         }},
+        {STANDARD_TYPE(StepShape_OpenShell), true,
+         [](const Entity& entity, const Fault& fault) {
+             fault.requireItems(!holdsNull(as<StepShape_ConnectedFaceSet>(entity).CfsFaces()), "faces");
+         }},
+        {STANDARD_TYPE(StepShape_ManifoldSolidBrep), false,
+         [](const Entity& entity, const Fault& fault) {
+             fault.require(!as<StepShape_ManifoldSolidBrep>(entity).Outer().IsNull(), "shell");
+         }},
     };
-    for (const Handle(Standard_Type) & candidate : lookedAt) {
-        if (type->SubType(candidate)) {
-            return true;
+    return table;
+}
+
+// The check of an entity type, nullptr when the type is not looked at.
+const LookedAtType* lookedAtEntry(const Handle(Standard_Type) & type)
+{
+    for (const LookedAtType& entry : lookedAtTypes()) {
+        if (entry.exactly ? type == entry.type : type->SubType(entry.type)) {
+            return &entry;
         }
     }
-    return false;
+    return nullptr;
+}
+
+// The entities a transfer of the reader's roots can reach: from the roots,
+// the shapes' definitions and the relations between representations down
+// through every reference.
+std::vector<bool> transferReach(STEPControl_Reader& reader)
+{
+    const Handle(StepData_StepModel) model = reader.StepModel();
+    const Interface_Graph& graph = reader.WS()->Graph();
+    std::vector<bool> reached(static_cast<std::size_t>(model->NbEntities()) + 1, false);
+    std::vector<int> pending;
+    const auto reach = [&](const Handle(Standard_Transient) & entity) {
+        const int number = model->Number(entity);
+        if (number > 0 && !reached[static_cast<std::size_t>(number)]) {
+            reached[static_cast<std::size_t>(number)] = true;
+            pending.push_back(number);
+        }
+    };
+    for (int i = 1; i <= reader.NbRootsForTransfer(); ++i) {
+        reach(reader.RootForTransfer(i));
+    }
+    for (int i = 1; i <= model->NbEntities(); ++i) {
+        const Handle(Standard_Transient) & entity = model->Value(i);
+        if (entity->IsKind(STANDARD_TYPE(StepShape_ShapeDefinitionRepresentation)) ||
+            entity->IsKind(STANDARD_TYPE(StepShape_ContextDependentShapeRepresentation)) ||
+            entity->IsKind(STANDARD_TYPE(StepRepr_RepresentationRelationship))) {
+            reach(entity);
+        }
+    }
+    while (!pending.empty()) {
+        const int number = pending.back();
+        pending.pop_back();
+        for (Interface_EntityIterator shared = graph.Shareds(model->Value(number)); shared.More(); shared.Next()) {
+            reach(shared.Value());
+        }
+    }
+    return reached;
+}
+
+bool isSyntaxFault(const char* fault)
+{
+    return std::strncmp(fault, "Undefined Parsing", std::strlen("Undefined Parsing")) == 0;
 }
 
 // The geometry sections of a BREP text, read token by token as the kernel's
@@ -656,6 +813,338 @@ private:
     }
 };
 
+// The instances "#<id> = ...;" of a STEP text and the instances each refers
+// to, read in one pass: quotes enclose texts (in which '' stands for a quote),
+// "/*" opens a comment. Enough of each instance is kept to check what the
+// kernel's reader and transfer take for granted: references without a
+// cycle (the reader and the transfer recurse along them without end) and
+// points with as many coordinates as their model has dimensions.
+class StepInstanceGraph {
+public:
+    StepInstanceGraph(const std::string& content, const std::string& source)
+    {
+        read(content, source);
+        resolve();
+    }
+
+    // One depth-first search over all instances; a reference back to an
+    // instance on the search's path closes a cycle.
+    void checkCycles(const std::string& source) const
+    {
+        enum : std::uint8_t { unseen, onPath, done };
+        std::vector<std::uint8_t> state(ids.size(), unseen);
+        // The path: an instance and the position of its next reference.
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> path;
+        for (std::uint32_t root = 0; root < ids.size(); ++root) {
+            if (state[root] != unseen) {
+                continue;
+            }
+            state[root] = onPath;
+            path.emplace_back(root, firstReference[root]);
+            while (!path.empty()) {
+                auto& [instance, next] = path.back();
+                if (next == firstReference[instance + 1]) {
+                    state[instance] = done;
+                    path.pop_back();
+                    continue;
+                }
+                const std::uint32_t target = references[next++];
+                if (target == unresolved || state[target] == done) {
+                    continue;
+                }
+                if (state[target] == onPath) {
+                    throw vemra_exception(source + ": " + cycleText(path, target) + " (a damaged reference)");
+                }
+                state[target] = onPath;
+                path.emplace_back(target, firstReference[target]);
+            }
+        }
+    }
+
+    // Points in a representation of a two-dimensional context (the curves of
+    // faces in their surfaces' parameters) have two coordinates; every other
+    // point has as many as the model has dimensions.
+    void checkPointDimensions(const std::string& source) const
+    {
+        int modelDimension = 0;
+        for (const std::uint8_t dimension : contextDimension) {
+            modelDimension = std::max<int>(modelDimension, dimension);
+        }
+        if (points.empty() || modelDimension == 0) {
+            return;
+        }
+        // The instances below a two-dimensional representation.
+        std::vector<bool> planar(ids.size(), false);
+        std::vector<std::uint32_t> pending;
+        for (std::uint32_t instance = 0; instance < ids.size(); ++instance) {
+            for (std::uint32_t at = firstReference[instance]; at < firstReference[instance + 1]; ++at) {
+                const std::uint32_t target = references[at];
+                if (target != unresolved && contextDimension[target] == 2 && !planar[instance]) {
+                    planar[instance] = true;
+                    pending.push_back(instance);
+                }
+            }
+        }
+        while (!pending.empty()) {
+            const std::uint32_t instance = pending.back();
+            pending.pop_back();
+            for (std::uint32_t at = firstReference[instance]; at < firstReference[instance + 1]; ++at) {
+                const std::uint32_t target = references[at];
+                if (target != unresolved && !planar[target]) {
+                    planar[target] = true;
+                    pending.push_back(target);
+                }
+            }
+        }
+        for (const auto& [instance, coordinates] : points) {
+            const int needed = planar[instance] ? 2 : modelDimension;
+            if (coordinates < needed) {
+                throw vemra_exception(source + ": point #" + std::to_string(ids[instance]) + " has " +
+                                      std::to_string(coordinates) + " coordinates, fewer than the " +
+                                      std::to_string(needed) + " dimensions of its model");
+            }
+        }
+    }
+
+private:
+    static constexpr std::uint32_t unresolved = std::numeric_limits<std::uint32_t>::max();
+
+    std::vector<std::uint32_t> ids;
+    // The references of instance i: references[firstReference[i]] up to
+    // references[firstReference[i + 1]], as identifiers until resolved into
+    // instance positions.
+    std::vector<std::uint32_t> firstReference{0};
+    std::vector<std::uint32_t> references;
+    // The dimension of an instance that is a geometric context, else 0.
+    std::vector<std::uint8_t> contextDimension;
+    // Simple CARTESIAN_POINT instances and their numbers of coordinates.
+    std::vector<std::pair<std::uint32_t, int>> points;
+
+    static bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+    static bool isWordCharacter(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+
+    // The identifier of digits from the position on, moving past them; an
+    // identifier beyond the kernel's integers is one no instance has.
+    static std::uint32_t identifier(const std::string& content, std::size_t& at)
+    {
+        std::uint64_t value = 0;
+        for (; at < content.size() && isDigit(content[at]); ++at) {
+            value = std::min<std::uint64_t>(value * 10 + static_cast<std::uint64_t>(content[at] - '0'), unresolved);
+        }
+        return value > static_cast<std::uint64_t>(std::numeric_limits<int>::max()) ? unresolved
+                                                                                    : static_cast<std::uint32_t>(value);
+    }
+
+    void read(const std::string& content, const std::string& source)
+    {
+        const std::size_t size = content.size();
+        bool inInstance = false;
+        int depth = 0;
+        // Of a simple CARTESIAN_POINT: the items of its coordinate list.
+        bool isPoint = false;
+        int items = 0;
+        bool listEmpty = true;
+        for (std::size_t at = 0; at < size; ++at) {
+            const char c = content[at];
+            if (c == '\'') {
+                const std::size_t close = content.find('\'', at + 1);
+                at = close == std::string::npos ? size : close;
+                if (isPoint && depth == 2) {
+                    listEmpty = false;
+                }
+                continue;
+            }
+            if (c == '/' && at + 1 < size && content[at + 1] == '*') {
+                const std::size_t close = content.find("*/", at + 2);
+                at = close == std::string::npos ? size : close + 1;
+                continue;
+            }
+            if (c == '#' && !(inInstance && depth > 0)) {
+                // At the top level: a new instance, or one whose ';' is missing.
+                std::size_t next = at + 1;
+                const std::uint32_t id = identifier(content, next);
+                const std::size_t afterDigits = next;
+                while (next < size && std::isspace(static_cast<unsigned char>(content[next]))) {
+                    ++next;
+                }
+                if (afterDigits > at + 1 && next < size && content[next] == '=') {
+                    if (inInstance) {
+                        closeInstance(isPoint, items, listEmpty);
+                    }
+                    inInstance = true;
+                    depth = 0;
+                    ids.push_back(id);
+                    contextDimension.push_back(0);
+                    ++next;
+                    while (next < size && std::isspace(static_cast<unsigned char>(content[next]))) {
+                        ++next;
+                    }
+                    isPoint = content.compare(next, 15, "CARTESIAN_POINT") == 0 && next + 15 < size &&
+                              !isWordCharacter(content[next + 15]);
+                    items = 0;
+                    listEmpty = true;
+                    at = next - 1;
+                    continue;
+                }
+                if (!inInstance) {
+                    at = afterDigits - 1;
+                    continue;
+                }
+            }
+            if (!inInstance) {
+                continue;
+            }
+            switch (c) {
+            case ';':
+                closeInstance(isPoint, items, listEmpty);
+                inInstance = false;
+                break;
+            case '#': {
+                std::size_t next = at + 1;
+                if (next < size && isDigit(content[next])) {
+                    references.push_back(identifier(content, next));
+                    at = next - 1;
+                }
+                if (isPoint && depth == 2) {
+                    listEmpty = false;
+                }
+                break;
+            }
+            case '(': ++depth; break;
+            case ')': --depth; break;
+            case ',':
+                if (isPoint && depth == 2) {
+                    ++items;
+                }
+                break;
+            default:
+                if (isPoint && depth == 2 && !std::isspace(static_cast<unsigned char>(c))) {
+                    listEmpty = false;
+                }
+                if (std::isalpha(static_cast<unsigned char>(c)) && !isWordCharacter(content[at - 1])) {
+                    readWord(content, at, source);
+                }
+                break;
+            }
+        }
+        if (inInstance) {
+            // An instance the text cuts short: kept, for the reader to report.
+            closeInstance(isPoint, items, listEmpty);
+        }
+    }
+
+    void closeInstance(bool& isPoint, int items, bool listEmpty)
+    {
+        if (isPoint) {
+            points.emplace_back(static_cast<std::uint32_t>(ids.size() - 1), listEmpty ? 0 : items + 1);
+            isPoint = false;
+        }
+        firstReference.push_back(static_cast<std::uint32_t>(references.size()));
+    }
+
+    // A word inside an instance: a type, of which a geometric context tells
+    // its dimension, or a word that stands for a number which is not finite
+    // (the reader takes it for a syntax error and reads 0 in its place).
+    void readWord(const std::string& content, std::size_t& at, const std::string& source)
+    {
+        std::size_t end = at;
+        while (end < content.size() && isWordCharacter(content[end])) {
+            ++end;
+        }
+        static const char keyword[] = "GEOMETRIC_REPRESENTATION_CONTEXT";
+        const std::size_t length = sizeof keyword - 1;
+        if (end - at == length && content.compare(at, length, keyword) == 0) {
+            readContextDimension(content, end);
+        } else if (end - at <= 8 && content[at - 1] != '.' && (end == content.size() || content[end] != '(')) {
+            std::string word = content.substr(at, end - at);
+            for (char& letter : word) {
+                letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+            }
+            if (word == "nan" || word == "inf" || word == "infinity") {
+                throw vemra_exception(source + ": entity #" + std::to_string(ids.back()) + " holds the number " +
+                                      content.substr(at, end - at) + ", not a finite number");
+            }
+        }
+        at = end - 1;
+    }
+
+    // "(<dimension>)" after GEOMETRIC_REPRESENTATION_CONTEXT, alone or in a
+    // complex instance.
+    void readContextDimension(const std::string& content, std::size_t at)
+    {
+        std::size_t next = at;
+        while (next < content.size() && std::isspace(static_cast<unsigned char>(content[next]))) {
+            ++next;
+        }
+        if (next >= content.size() || content[next] != '(') {
+            return;
+        }
+        ++next;
+        while (next < content.size() && std::isspace(static_cast<unsigned char>(content[next]))) {
+            ++next;
+        }
+        const std::uint32_t dimension = identifier(content, next);
+        contextDimension.back() = static_cast<std::uint8_t>(std::min<std::uint32_t>(dimension, 3));
+    }
+
+    // Identifiers into positions; the first instance of an identifier counts.
+    void resolve()
+    {
+        std::uint32_t largest = 0;
+        for (const std::uint32_t id : ids) {
+            if (id != unresolved) {
+                largest = std::max(largest, id);
+            }
+        }
+        const auto count = static_cast<std::uint32_t>(ids.size());
+        if (largest <= 4 * static_cast<std::uint64_t>(count) + 1024) {
+            std::vector<std::uint32_t> position(static_cast<std::size_t>(largest) + 1, unresolved);
+            for (std::uint32_t i = count; i-- > 0;) {
+                if (ids[i] != unresolved) {
+                    position[ids[i]] = i;
+                }
+            }
+            for (std::uint32_t& reference : references) {
+                reference = reference <= largest ? position[reference] : unresolved;
+            }
+            return;
+        }
+        std::unordered_map<std::uint32_t, std::uint32_t> position;
+        position.reserve(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            position.emplace(ids[i], i);
+        }
+        for (std::uint32_t& reference : references) {
+            const auto found = position.find(reference);
+            reference = found == position.end() ? unresolved : found->second;
+        }
+    }
+
+    // The cycle from the target on the path back to it, begun at the instance
+    // that comes first in the file, so that it reads the same whichever
+    // instance the search entered it by.
+    std::string cycleText(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& path, std::uint32_t target) const
+    {
+        std::vector<std::uint32_t> cycle;
+        bool onCycle = false;
+        for (const auto& step : path) {
+            onCycle = onCycle || step.first == target;
+            if (onCycle) {
+                cycle.push_back(step.first);
+            }
+        }
+        if (cycle.size() == 1) {
+            return "entity #" + std::to_string(ids[target]) + " refers to itself";
+        }
+        std::rotate(cycle.begin(), std::min_element(cycle.begin(), cycle.end()), cycle.end());
+        std::string text = "entities";
+        for (std::size_t i = 0; i < cycle.size(); ++i) {
+            text += (i == 0 ? " #" : ", #") + std::to_string(ids[cycle[i]]);
+        }
+        return text + " refer to one another in a cycle";
+    }
+};
+
 } // namespace
 
 bool isKernelNumber(double value)
@@ -663,98 +1152,70 @@ bool isKernelNumber(double value)
     return std::isfinite(value) && !Precision::IsInfinite(value);
 }
 
-void checkStepModel(const Handle(StepData_StepModel) & model, const std::string& source)
+void checkStepModel(STEPControl_Reader& reader, const std::string& path)
 {
+    const std::string file = "STEP file " + path;
+    const std::string source = "Could not read " + file;
+    const Handle(StepData_StepModel) model = reader.StepModel();
     const Handle(Interface_Check) & global = model->GlobalCheck();
-    if (global->HasFailed()) {
+    int syntaxFaults = 0;
+    for (int i = 1; i <= global->NbFails(); ++i) {
+        syntaxFaults += isSyntaxFault(global->CFail(i)) ? 1 : 0;
+    }
+    // Without a syntax fault every fault (an unresolved reference) is a damaged file.
+    if (global->HasFailed() && syntaxFaults == 0) {
         std::string message = source + ": " + global->CFail(1);
         if (global->NbFails() > 1) {
             message += " (and " + std::to_string(global->NbFails() - 1) + " more faults)";
         }
         throw vemra_exception(message);
     }
-    // Whether an entity type is one of those looked at, decided once per type:
-    // most entities (directions, contexts, names) are not.
-    std::unordered_map<const Standard_Type*, bool> lookedAt;
+    // The reader skips an instance it cannot parse, and the references to it
+    // stay unresolved. That is harmless where the transfer does not go: the
+    // entities it reaches are checked as in a sound file, and the faults are
+    // warnings.
+    std::vector<bool> reached;
+    if (syntaxFaults > 0) {
+        reached = transferReach(reader);
+    }
+    // The check of each entity type, looked up once per type: most entities
+    // (directions, contexts, names) are not looked at.
+    std::unordered_map<const Standard_Type*, const LookedAtType*> entries;
     for (int i = 1; i <= model->NbEntities(); ++i) {
-        const Handle(Standard_Transient) & entity = model->Value(i);
-        const auto known = lookedAt.emplace(entity->DynamicType().get(), false);
-        if (known.second) {
-            known.first->second = isLookedAt(entity->DynamicType());
-        }
-        if (!known.first->second) {
+        if (!reached.empty() && !reached[static_cast<std::size_t>(i)]) {
             continue;
         }
-        // Looked up only for a fault: the search by entity is not free.
-        const auto label = [&] { return "#" + std::to_string(model->IdentLabel(entity)); };
-        if (auto point = Handle(StepGeom_CartesianPoint)::DownCast(entity)) {
-            for (int k = 1; k <= point->NbCoordinates(); ++k) {
-                const double value = point->CoordinatesValue(k);
-                if (!isKernelNumber(value)) {
-                    throw vemra_exception(source + ": point " + label() + " has the coordinate " + numberText(value) +
-                                          ", not a finite number within the kernel's range");
-                }
-            }
-        } else if (const char* missing = missingPart(entity)) {
-            throw vemra_exception(source + ": entity " + label() + " lacks its " + missing +
-                                  " (a damaged reference)");
-        } else if (basisChainLoops(entity)) {
-            throw vemra_exception(source + ": entity " + label() + " refers back to itself (a damaged reference)");
-        } else if (auto unit = Handle(StepBasic_ConversionBasedUnit)::DownCast(entity)) {
-            // A factor of 0 makes the transfer scale every length to nothing and spin.
-            const Handle(StepBasic_MeasureWithUnit) factor = unit->ConversionFactor();
-            const double value = factor.IsNull() ? 0.0 : factor->ValueComponent();
-            if (!isKernelNumber(value) || value <= 0.0) {
-                const std::string name = unit->Name().IsNull() ? "" : unit->Name()->ToCString();
-                throw vemra_exception(source + ": unit " + label() + " (" + name + ") has the conversion factor " +
-                                      numberText(value) + ", not a positive finite number");
-            }
+        const Handle(Standard_Transient) & entity = model->Value(i);
+        const auto known = entries.emplace(entity->DynamicType().get(), nullptr);
+        if (known.second) {
+            known.first->second = lookedAtEntry(entity->DynamicType());
         }
+        if (known.first->second != nullptr) {
+            known.first->second->check(*entity, EntityFault(model, entity, source, syntaxFaults > 0 ? &file : nullptr));
+        }
+    }
+    // The syntax faults name their lines; the references they left
+    // unresolved are counted.
+    int unresolved = 0;
+    const char* firstUnresolved = nullptr;
+    for (int i = 1; i <= global->NbFails(); ++i) {
+        if (isSyntaxFault(global->CFail(i))) {
+            LOG(WARNING) << file << ": the reader recovered from a syntax error: " << global->CFail(i);
+        } else if (unresolved++ == 0) {
+            firstUnresolved = global->CFail(i);
+        }
+    }
+    if (unresolved > 0) {
+        LOG(WARNING) << file << ": " << unresolved << " references to instances the reader could not read are "
+                     << "left out (the first: " << firstUnresolved << ")";
     }
 }
 
 void checkStepText(const std::string& content, const std::string& source)
 {
-    // Instances "#<id> = ...;" of the data section; quotes enclose texts, in
-    // which '' stands for a quote.
-    std::size_t at = 0;
-    const std::size_t size = content.size();
-    while (at < size) {
-        const std::size_t hash = content.find('#', at);
-        if (hash == std::string::npos) {
-            return;
-        }
-        std::size_t end = hash + 1;
-        while (end < size && std::isdigit(static_cast<unsigned char>(content[end]))) {
-            ++end;
-        }
-        const std::string id = content.substr(hash + 1, end - hash - 1);
-        std::size_t next = end;
-        while (next < size && std::isspace(static_cast<unsigned char>(content[next]))) {
-            ++next;
-        }
-        if (id.empty() || next >= size || content[next] != '=') {
-            at = end;
-            continue;
-        }
-        // The instance's parameters, up to the ';' outside any text.
-        bool inText = false;
-        std::size_t position = next + 1;
-        for (; position < size; ++position) {
-            const char c = content[position];
-            if (c == '\'') {
-                inText = !inText;
-            } else if (!inText && c == ';') {
-                break;
-            } else if (!inText && c == '#' && content.compare(position + 1, id.size(), id) == 0 &&
-                       (position + 1 + id.size() >= size ||
-                        !std::isdigit(static_cast<unsigned char>(content[position + 1 + id.size()])))) {
-                // The reader itself recurses without end on such an instance.
-                throw vemra_exception(source + ": entity #" + id + " refers to itself (a damaged reference)");
-            }
-        }
-        at = position + 1;
-    }
+    const StepInstanceGraph graph(content, source);
+    graph.checkCycles(source);
+    graph.checkPointDimensions(source);
 }
 
 void checkShapeSoundness(const TopoDS_Shape& shape, const std::string& source)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <StepData_StepModel.hxx>
+#include <STEPControl_Reader.hxx>
 #include <TopoDS_Shape.hxx>
 
 // Checks of damaged or hostile CAD input, run before the kernel transfers or
@@ -12,15 +12,21 @@
 // Whether a number is finite and within the range the kernel treats as finite.
 bool isKernelNumber(double value);
 
-// The text of a STEP file before it is read: an instance that refers to
-// itself (a changed digit) makes the reader recurse without end.
+// The text of a STEP file before it is read, in one pass over its instances:
+// a cycle of references (a changed digit) makes the reader or the transfer
+// recurse or loop without end, a point with fewer coordinates than its model
+// has dimensions makes the transfer fault.
 void checkStepText(const std::string& content, const std::string& source);
 
-// The read STEP model before the transfer: its global check (unresolved
-// references, syntax errors), the conversion factors of its units and the
-// coordinates of its points. Entity-level load messages are not looked at:
-// sound files carry many of them.
-void checkStepModel(const Handle(StepData_StepModel) & model, const std::string& source);
+// The STEP model read from the file at the path, before the transfer: its
+// global check, the parts of its geometry and topology that the transfer
+// follows without a test, its units (a length unit that is a length, with a
+// positive factor) and the coordinates of its points. Syntax errors that the
+// reader recovered from are warnings when the entities the transfer reaches
+// pass; any other fault of the global check (an unresolved reference) refuses
+// the file. Entity-level load messages are not looked at: sound files carry
+// many of them.
+void checkStepModel(STEPControl_Reader& reader, const std::string& path);
 
 // A shape that enters the model, before any Boolean operation: finite
 // coordinates within the kernel's range in its vertices, curves, curves on

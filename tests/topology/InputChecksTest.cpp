@@ -40,6 +40,7 @@
 #include "support/CoutCapture.h"
 #include "support/Exceptions.h"
 #include "support/Files.h"
+#include "support/LogCapture.h"
 #include "support/ScratchDirectory.h"
 #include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
@@ -92,6 +93,27 @@ TopoDS_Shape richShape()
     return shape.Moved(TopLoc_Location(shift));
 }
 
+// The identifiers of the first instances of a simple type, in file order.
+std::vector<std::string> idsOf(const std::string& text, const std::string& type, std::size_t count)
+{
+    std::vector<std::string> ids;
+    const std::regex instance("#(\\d+) = " + type + "\\(");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), instance);
+         it != std::sregex_iterator() && ids.size() < count; ++it) {
+        ids.push_back((*it)[1].str());
+    }
+    EXPECT_EQ(ids.size(), count) << type;
+    return ids;
+}
+
+// The text with instances added at the end of its data section.
+std::string withInstances(const std::string& text, const std::string& instances)
+{
+    const std::size_t end = text.find("ENDSEC;", text.find("DATA;"));
+    EXPECT_NE(end, std::string::npos);
+    return text.substr(0, end) + instances + text.substr(end);
+}
+
 } // namespace
 
 TEST(DamagedStepFiles, AreRefusedBeforeTheTransfer)
@@ -110,12 +132,11 @@ TEST(DamagedStepFiles, AreRefusedBeforeTheTransfer)
     const std::string pointId = label[1].str();
 
     std::string vertexId;
-    std::size_t nanLine = 0;
     writeText(directory + "/dangling.step",
               replaceGroup(box, std::regex(R"(#(?:\d+) = VERTEX_POINT\('',(#\d+)\);)"), "#999999"));
     ASSERT_TRUE(std::regex_search(box, label, std::regex(R"(#(\d+) = VERTEX_POINT\('',#\d+\);)")));
     vertexId = label[1].str();
-    writeText(directory + "/nan.step", replaceGroup(box, point, "NaN", &nanLine));
+    writeText(directory + "/nan.step", replaceGroup(box, point, "NaN"));
     writeText(directory + "/infinite.step", replaceGroup(box, point, "1.E999"));
     writeText(directory + "/huge.step", replaceGroup(box, point, "1.E308"));
     writeText(directory + "/beyond.step", replaceGroup(box, point, "-3.E100"));
@@ -158,8 +179,8 @@ TEST(DamagedStepFiles, AreRefusedBeforeTheTransfer)
          failure + "vertexOnDirection.step: entity #" + vertexId + " lacks its point (a damaged reference)"},
         {"edgeOfItself.step",
          failure + "edgeOfItself.step: entity #" + orientedId + " refers to itself (a damaged reference)"},
-        {"curvesOnEachOther.step",
-         failure + "curvesOnEachOther.step: entity #" + curveIds[0] + " refers back to itself (a damaged reference)"},
+        {"curvesOnEachOther.step", failure + "curvesOnEachOther.step: entities #" + curveIds[0] + ", #" + curveIds[1] +
+                                       " refer to one another in a cycle (a damaged reference)"},
         {"dangling.step",
          failure + "dangling.step: Unresolved Reference, Ent.Id.#" + vertexId + " Param.n0 2 (Id.#999999)"},
         {"infinite.step", failure + "infinite.step: point #" + pointId + " has the coordinate inf" + outOfRange},
@@ -172,11 +193,10 @@ TEST(DamagedStepFiles, AreRefusedBeforeTheTransfer)
         SCOPED_TRACE(c.file);
         expectMessage([&] { readStepFile(directory + "/" + c.file); }, c.message);
     }
-    // NaN is no STEP number: the syntax fault of the point's line (which the
-    // kernel numbers from the line after).
+    // NaN is no STEP number: the reader would recover from it as from a
+    // syntax error and read 0.
     expectMessage([&] { readStepFile(directory + "/nan.step"); },
-                  failure + "nan.step: Undefined Parsing: Line " + std::to_string(nanLine + 1) +
-                      ": Incorrect syntax: unexpected ')', expecting '('");
+                  failure + "nan.step: entity #" + pointId + " holds the number NaN, not a finite number");
 
     // The sound files around them read. The inch file holds the box's lengths
     // divided by 25.4 and the reader multiplies them back; a unit twice as
@@ -186,6 +206,134 @@ TEST(DamagedStepFiles, AreRefusedBeforeTheTransfer)
     EXPECT_NEAR(volumeOf(readStepFile(directory + "/box.step")), 6.0, 1e-9);
     EXPECT_NEAR(volumeOf(readStepFile(directory + "/inch.step")), 6.0, 1e-9);
     EXPECT_NEAR(volumeOf(readStepFile(directory + "/double.step")), 48.0, 1e-8);
+}
+
+TEST(DamagedStepFiles, CyclesShortPointsAndFalseUnitsAreRefusedBeforeTheReader)
+{
+    const std::string directory = freshDirectory("damaged-step-cycles");
+    writeStepFile(boxAt(0, 0, 0, 1, 2, 3), directory + "/box.step");
+    writeInchBox(directory + "/inch.step");
+    const std::string box = contentOf(directory + "/box.step");
+    const std::string inch = contentOf(directory + "/inch.step");
+
+    // Oriented edges, each the edge element of the one before it, the last
+    // closing the cycle on the first: the reader's check of the model
+    // overflowed its stack.
+    const std::vector<std::string> oriented = idsOf(box, "ORIENTED_EDGE", 5);
+    const auto edgeCycle = [&](std::size_t length) {
+        std::string text = box;
+        for (std::size_t i = 0; i < length; ++i) {
+            text = replaceGroup(text, std::regex("#" + oriented[i] + R"( = ORIENTED_EDGE\('',\*,\*,(#\d+),)"),
+                                "#" + oriented[(i + 1) % length]);
+        }
+        return text;
+    };
+    writeText(directory + "/edges3.step", edgeCycle(3));
+    writeText(directory + "/edges5.step", edgeCycle(5));
+
+    // A replica of a curve that is a replica of the first (the transfer
+    // overflowed its stack), the curve of an edge; a shell oriented on a
+    // shell oriented on the first, the solid's shell (the transfer looped).
+    const std::string edgeCurve = idsOf(box, "EDGE_CURVE", 1)[0];
+    const std::string origin = idsOf(box, "CARTESIAN_POINT", 1)[0];
+    const std::string replicas = withInstances(
+        replaceGroup(box, std::regex("#" + edgeCurve + R"( = EDGE_CURVE\('',#\d+,#\d+,(#\d+),)"), "#900001"),
+        "#900001 = CURVE_REPLICA('',#900002,#900003);\n#900002 = CURVE_REPLICA('',#900001,#900003);\n"
+        "#900003 = CARTESIAN_TRANSFORMATION_OPERATOR_3D('',$,$,#" + origin + ",$,$);\n");
+    writeText(directory + "/replicas.step", replicas);
+    const std::string shells = withInstances(
+        replaceGroup(box, std::regex(R"(MANIFOLD_SOLID_BREP\('',(#\d+)\);)"), "#900011"),
+        "#900011 = ORIENTED_CLOSED_SHELL('',*,#900012,.T.);\n#900012 = ORIENTED_CLOSED_SHELL('',*,#900011,.F.);\n");
+    writeText(directory + "/shells.step", shells);
+
+    // The first vertex's point with 2 and with 0 coordinates in a 3D model.
+    const std::string vertexPoint = idsOf(box, "VERTEX_POINT", 1)[0];
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(box, match, std::regex("#" + vertexPoint + R"( = VERTEX_POINT\('',#(\d+)\);)")));
+    const std::string pointId = match[1].str();
+    const std::regex coordinates("#" + pointId + R"( = CARTESIAN_POINT\('',(\([^()]*\))\);)");
+    writeText(directory + "/point2.step", replaceGroup(box, coordinates, "(0.,0.)"));
+    writeText(directory + "/point0.step", replaceGroup(box, coordinates, "()"));
+
+    // Grams as the length unit; an inch defined by a factor whose unit is the inch.
+    const std::regex lengthUnit(R"(#(\d+) = \( LENGTH_UNIT\(\) NAMED_UNIT\(\*\) SI_UNIT\(\.MILLI\.,\.METRE\.\) \);)");
+    ASSERT_TRUE(std::regex_search(box, match, lengthUnit));
+    const std::string millimetre = match[1].str();
+    writeText(directory + "/gram.step",
+              replaceGroup(box, std::regex(R"(LENGTH_UNIT\(\) NAMED_UNIT\(\*\) SI_UNIT\(\.MILLI\.,(\.METRE\.)\))"),
+                           ".GRAM."));
+    ASSERT_TRUE(std::regex_search(inch, match, std::regex(R"(#(\d+) = \( CONVERSION_BASED_UNIT\('INCH',#(\d+)\))")));
+    const std::string inchUnit = match[1].str();
+    const std::string factor = match[2].str();
+    writeText(directory + "/unitCycle.step",
+              replaceGroup(inch, std::regex("#" + factor + R"( = LENGTH_MEASURE_WITH_UNIT\([^,]+,(#\d+)\);)"),
+                           "#" + inchUnit));
+
+    const std::string failure = "Could not read STEP file " + directory + "/";
+    const std::string cycle = " refer to one another in a cycle (a damaged reference)";
+    const struct {
+        const char* file;
+        std::string message;
+    } cases[] = {
+        {"edges3.step",
+         failure + "edges3.step: entities #" + oriented[0] + ", #" + oriented[1] + ", #" + oriented[2] + cycle},
+        {"edges5.step", failure + "edges5.step: entities #" + oriented[0] + ", #" + oriented[1] + ", #" + oriented[2] +
+                            ", #" + oriented[3] + ", #" + oriented[4] + cycle},
+        {"replicas.step", failure + "replicas.step: entities #900001, #900002" + cycle},
+        {"shells.step", failure + "shells.step: entities #900011, #900012" + cycle},
+        {"point2.step",
+         failure + "point2.step: point #" + pointId + " has 2 coordinates, fewer than the 3 dimensions of its model"},
+        {"point0.step",
+         failure + "point0.step: point #" + pointId + " has 0 coordinates, fewer than the 3 dimensions of its model"},
+        {"gram.step", failure + "gram.step: length unit #" + millimetre +
+                          " is not a length (an SI unit other than the metre)"},
+        {"unitCycle.step", failure + "unitCycle.step: entities #" + inchUnit + ", #" + factor + cycle},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        expectMessage([&] { readStepFile(directory + "/" + c.file); }, c.message);
+    }
+
+    // Points of two coordinates in the parameters of faces (the file's
+    // pcurves, in a 2D context) are sound: the box reads.
+    ASSERT_NE(box.find("GEOMETRIC_REPRESENTATION_CONTEXT(2)"), std::string::npos);
+    EXPECT_NEAR(volumeOf(readStepFile(directory + "/box.step")), 6.0, 1e-9);
+}
+
+TEST(DamagedStepFiles, SyntaxErrorsTheReaderRecoversFromAreWarnings)
+{
+    const std::string directory = freshDirectory("damaged-step-syntax");
+    writeStepFile(boxAt(0, 0, 0, 1, 2, 3), directory + "/box.step");
+    const std::string box = contentOf(directory + "/box.step");
+
+    // A word in the protocol's definition, which no shape refers to.
+    std::size_t line = 0;
+    writeText(directory + "/protocol.step",
+              replaceGroup(box, std::regex(R"(APPLICATION_PROTOCOL_DEFINITION()\('international standard',)"), " tzj",
+                           &line));
+    {
+        LogCapture log(el::Level::Warning);
+        EXPECT_NEAR(volumeOf(readStepFile(directory + "/protocol.step")), 6.0, 1e-9);
+        const std::vector<std::string> warnings = log.containing("the reader recovered from a syntax error");
+        ASSERT_EQ(warnings.size(), 1u);
+        // The kernel numbers the line where it notices the fault: the next one.
+        EXPECT_EQ(warnings[0], "STEP file " + directory + "/protocol.step: the reader recovered from a syntax error: "
+                               "Undefined Parsing: Line " + std::to_string(line + 1) +
+                                   ": Incorrect syntax: unexpected TYPE, expecting '('");
+    }
+
+    // The same fault beside a damaged reference of a vertex (to a direction)
+    // is still refused: the entities the transfer reaches are checked.
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(box, match, std::regex(R"(#(\d+) = VERTEX_POINT\('',#\d+\);)")));
+    const std::string vertex = match[1].str();
+    const std::string direction = idsOf(box, "DIRECTION", 1)[0];
+    writeText(directory + "/protocolAndVertex.step",
+              replaceGroup(contentOf(directory + "/protocol.step"),
+                           std::regex("#" + vertex + R"( = VERTEX_POINT\('',(#\d+)\);)"), "#" + direction));
+    expectMessage([&] { readStepFile(directory + "/protocolAndVertex.step"); },
+                  "Could not read STEP file " + directory + "/protocolAndVertex.step: entity #" + vertex +
+                      " lacks its point (a damaged reference)");
 }
 
 TEST(DamagedStepFiles, KernelMessagesCarryNoColoursOffATerminal)
