@@ -477,11 +477,12 @@ const std::vector<LookedAtType>& lookedAtTypes()
                  fault.fail("unit " + fault.label() + " (" + name + ") has the conversion factor " + numberText(value) +
                             ", not a positive finite number");
              }
-             // A length defined by a mass or a time is read as if it were metres.
+             // A length unit is a multiple of a length, whose own factor is checked in turn.
              const Handle(StepBasic_NamedUnit) base = factor->UnitComponent().NamedUnit();
              if (entity.IsKind(STANDARD_TYPE(StepBasic_ConversionBasedUnitAndLengthUnit)) &&
                  (base.IsNull() || !isLengthUnit(base))) {
-                 fault.fail("length unit " + fault.label() + " (" + name + ") is defined by a unit that is not a length");
+                 fault.fail("length unit " + fault.label() + " (" + name +
+                            ") is defined by a unit that is not a length");
              }
          }},
         {STANDARD_TYPE(StepBasic_SiUnitAndLengthUnit), false,

@@ -269,6 +269,12 @@ TEST(DamagedStepFiles, CyclesShortPointsAndFalseUnitsAreRefusedBeforeTheReader)
               replaceGroup(inch, std::regex("#" + factor + R"( = LENGTH_MEASURE_WITH_UNIT\([^,]+,(#\d+)\);)"),
                            "#" + inchUnit));
 
+    // An inch defined as 25.4 radians.
+    ASSERT_TRUE(std::regex_search(inch, match, std::regex(R"(#(\d+) = \( NAMED_UNIT\(\*\) PLANE_ANGLE_UNIT\(\))")));
+    writeText(directory + "/inchOfAngles.step",
+              replaceGroup(inch, std::regex("#" + factor + R"( = LENGTH_MEASURE_WITH_UNIT\([^,]+,(#\d+)\);)"),
+                           "#" + match[1].str()));
+
     const std::string failure = "Could not read STEP file " + directory + "/";
     const std::string cycle = " refer to one another in a cycle (a damaged reference)";
     const struct {
@@ -288,6 +294,8 @@ TEST(DamagedStepFiles, CyclesShortPointsAndFalseUnitsAreRefusedBeforeTheReader)
         {"gram.step", failure + "gram.step: length unit #" + millimetre +
                           " is not a length (an SI unit other than the metre)"},
         {"unitCycle.step", failure + "unitCycle.step: entities #" + inchUnit + ", #" + factor + cycle},
+        {"inchOfAngles.step", failure + "inchOfAngles.step: length unit #" + inchUnit +
+                                  " (INCH) is defined by a unit that is not a length"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
