@@ -15,17 +15,19 @@ bool isKernelNumber(double value);
 // The text of a STEP file before it is read, in one pass over its instances:
 // a cycle of references (a changed digit) makes the reader or the transfer
 // recurse or loop without end, a point with fewer coordinates than its model
-// has dimensions makes the transfer fault.
+// has dimensions makes the transfer fault, and NaN or infinity written for a
+// number is read as 0.
 void checkStepText(const std::string& content, const std::string& source);
 
 // The STEP model read from the file at the path, before the transfer: its
 // global check, the parts of its geometry and topology that the transfer
 // follows without a test, its units (a length unit that is a length, with a
 // positive factor) and the coordinates of its points. Syntax errors that the
-// reader recovered from are warnings when the entities the transfer reaches
-// pass; any other fault of the global check (an unresolved reference) refuses
-// the file. Entity-level load messages are not looked at: sound files carry
-// many of them.
+// reader recovered from, and the references to the instances it skipped, are
+// warnings when the entities the transfer reaches pass (faces of a shell and
+// edges of a loop it skipped are left out, as the transfer does); without a
+// syntax error any fault of the global check refuses the file. Entity-level
+// load messages are not looked at: sound files carry many of them.
 void checkStepModel(STEPControl_Reader& reader, const std::string& path);
 
 // A shape that enters the model, before any Boolean operation: finite

@@ -245,10 +245,17 @@ TEST(DamagedStepFiles, CyclesShortPointsAndFalseUnitsAreRefusedBeforeTheReader)
         replaceGroup(box, std::regex(R"(MANIFOLD_SOLID_BREP\('',(#\d+)\);)"), "#900011"),
         "#900011 = ORIENTED_CLOSED_SHELL('',*,#900012,.T.);\n#900012 = ORIENTED_CLOSED_SHELL('',*,#900011,.F.);\n");
     writeText(directory + "/shells.step", shells);
+    // An item that maps a representation holding the item itself.
+    const std::string axis = idsOf(box, "AXIS2_PLACEMENT_3D", 1)[0];
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(box, match, std::regex(R"(#(\d+) = \( GEOMETRIC_REPRESENTATION_CONTEXT\(3\))")));
+    writeText(directory + "/mapped.step",
+              withInstances(box, "#900021 = MAPPED_ITEM('',#900022,#" + axis + ");\n#900022 = REPRESENTATION_MAP(#" +
+                                     axis + ",#900023);\n#900023 = SHAPE_REPRESENTATION('',(#900021),#" +
+                                     match[1].str() + ");\n"));
 
     // The first vertex's point with 2 and with 0 coordinates in a 3D model.
     const std::string vertexPoint = idsOf(box, "VERTEX_POINT", 1)[0];
-    std::smatch match;
     ASSERT_TRUE(std::regex_search(box, match, std::regex("#" + vertexPoint + R"( = VERTEX_POINT\('',#(\d+)\);)")));
     const std::string pointId = match[1].str();
     const std::regex coordinates("#" + pointId + R"( = CARTESIAN_POINT\('',(\([^()]*\))\);)");
@@ -287,6 +294,7 @@ TEST(DamagedStepFiles, CyclesShortPointsAndFalseUnitsAreRefusedBeforeTheReader)
                             ", #" + oriented[3] + ", #" + oriented[4] + cycle},
         {"replicas.step", failure + "replicas.step: entities #900001, #900002" + cycle},
         {"shells.step", failure + "shells.step: entities #900011, #900012" + cycle},
+        {"mapped.step", failure + "mapped.step: entities #900021, #900022, #900023" + cycle},
         {"point2.step",
          failure + "point2.step: point #" + pointId + " has 2 coordinates, fewer than the 3 dimensions of its model"},
         {"point0.step",
