@@ -8,7 +8,6 @@
 #include <iostream>
 
 #include <Standard_Failure.hxx>
-#include <Standard_Type.hxx>
 
 #include "geometryData/GeometryData.h"
 #include "misc/CurrentStage.h"
@@ -16,6 +15,7 @@
 #include "misc/JsonLimits.h"
 #include "misc/Timer.h"
 #include "misc/Utilities.h"
+#include "topology/KernelGuard.h"
 
 namespace fs = std::filesystem;
 
@@ -88,7 +88,7 @@ int runReportingErrors(const std::function<int()>& body, std::ostream& out)
         out << "Exception  " << error.what() << std::endl;
     } catch (const Standard_Failure& failure) {
         // The CAD kernel's failures are not standard exceptions.
-        out << "Exception  " << failure.DynamicType()->Name() << ": " << failure.GetMessageString() << std::endl;
+        out << "Exception  CAD kernel failure: " << kernelFailureText(failure) << std::endl;
     } catch (...) {
         out << "Exception  unknown error" << std::endl;
     }
