@@ -12,7 +12,7 @@
 #include <gp_Pnt.hxx>
 #include <gp_Vec.hxx>
 
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 
 // Free functions over CAD shapes: classification, geometric identity and
 // contact, statistics and measures, CAD file exchange.
