@@ -71,7 +71,8 @@ TEST(SideFileWrites, FailuresNameThePathAndTheReasonOnEveryThread)
         SCOPED_TRACE(kind);
         std::vector<std::string> messages(targets.size());
         parallelFor(static_cast<int>(targets.size()), [&](int i) {
-            messages[static_cast<std::size_t>(i)] = thrownMessage([&] { write(targets[static_cast<std::size_t>(i)].first); });
+            const std::string& path = targets[static_cast<std::size_t>(i)].first;
+            messages[static_cast<std::size_t>(i)] = thrownMessage([&] { write(path); });
         });
         for (std::size_t i = 0; i < targets.size(); ++i) {
             EXPECT_EQ(messages[i], "Could not write file " + targets[i].first + ": " + targets[i].second);

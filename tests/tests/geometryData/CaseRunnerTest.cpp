@@ -213,7 +213,8 @@ TEST_F(CaseRun, SideFileThatCannotBeWrittenNamesThePathAndTheReason)
         fs::copy(reference, blockedCase, fs::copy_options::recursive);
         fs::create_directories(blockedCase + "/" + testCase.blocked + "/inside");
         EXPECT_EQ(run(blockedCase, working), 1);
-        EXPECT_EQ(lastLine(), "Exception  Could not write file " + working + "/" + testCase.blocked + ": Is a directory")
+        EXPECT_EQ(lastLine(),
+                  "Exception  Could not write file " + working + "/" + testCase.blocked + ": Is a directory")
             << printed;
     }
 }
