@@ -34,7 +34,7 @@
 
 #include "geometryData/GeneralFuse.h"
 #include "geometryData/ShapeList.h"
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"

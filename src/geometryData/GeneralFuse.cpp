@@ -18,6 +18,7 @@
 #include <easylogging++.h>
 
 #include "misc/ParallelFor.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -153,8 +154,7 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
         result.history = builder.History();
         checkVolumeKept(arguments, result.shape, options.operation);
     } catch (const Standard_Failure& failure) {
-        result.errors = std::string("kernel failure ") + failure.DynamicType()->Name() + ": " +
-                        failure.GetMessageString();
+        result.errors = "CAD kernel failure: " + kernelFailureText(failure);
         result.shape.Nullify();
     }
     return result;

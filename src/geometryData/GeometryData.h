@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "geometryData/MeshStatistics.h"
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 #include "topology/LengthUnit.h"
 
 class TopoEntity;

@@ -12,6 +12,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/TopoEntity.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -80,8 +81,7 @@ void GeometryData::buildRelations()
             // Built aside, so that a failing contact test leaves the relations as they were.
             relations = findContacts(entities, dimension);
         } catch (const Standard_Failure& failure) {
-            throw vemra_exception(std::string("Could not compute the relations between entities: ") +
-                                  failure.GetMessageString());
+            throw kernelFailure("Could not compute the relations between entities", failure);
         }
     }
 

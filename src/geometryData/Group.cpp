@@ -9,6 +9,7 @@
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "misc/JsonLimits.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapePreview.h"
 #include "vemra_exception.h"
@@ -93,7 +94,7 @@ void Group::buildShape()
     try {
         fused = list.fuse();
     } catch (const Standard_Failure& failure) {
-        throw vemra_exception("Could not build shape for group " + name + ": " + failure.GetMessageString());
+        throw kernelFailure("Could not build shape for group " + name, failure);
     }
     if (fused.IsNull()) {
         throw vemra_exception("Could not build shape for group " + name);

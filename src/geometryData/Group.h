@@ -7,7 +7,7 @@
 #include <TopoDS_Shape.hxx>
 #include <nlohmann/json.hpp>
 
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 
 class FaceBoxes;
 class TopoEntity;

@@ -1,10 +1,8 @@
 #include "geometryData/TopoEntity.h"
 
-#include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
-#include <Message_ProgressRange.hxx>
-#include <Standard_Failure.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_FormatVersion.hxx>
 #include <TopTools_ListOfShape.hxx>
 
 #include "misc/JsonLimits.h"
@@ -264,17 +262,7 @@ bool TopoEntity::sharesFace(std::shared_ptr<TopoEntity> other) const
 void TopoEntity::writeBrep(std::string directory)
 {
     const std::string newPath = "/geometry/raw/" + name + ".brep";
-    const std::string file = directory + newPath;
-    bool written = false;
-    try {
-        written = BRepTools::Write(shape, file.c_str(), true, false, TopTools_FormatVersion_VERSION_3,
-                                   Message_ProgressRange());
-    } catch (const Standard_Failure&) {
-        written = false;
-    }
-    if (!written) {
-        throw vemra_exception("Could not write file " + file);
-    }
+    writeBrepFileAs(shape, directory + newPath, false, TopTools_FormatVersion_VERSION_3);
     // The path names the file only once it holds the shape.
     path = newPath;
 }

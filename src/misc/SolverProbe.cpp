@@ -32,20 +32,30 @@ void printGetDpCpuInfo()
     if (!pipe) {
         throw vemra_exception("Error: Failed to Open GetDP pipe.\n");
     }
-    // Lines are filtered whole: a long line arrives in several pieces, and
-    // the word may straddle two of them.
+    // Lines are filtered whole, by bytes: a long line arrives in several
+    // reads, the word may straddle two of them, and a NUL is text like any
+    // other. A CR before the line feed is dropped, as a text-mode pipe does.
     std::string info;
     std::string line;
-    char buffer[128];
-    while (std::fgets(buffer, sizeof buffer, pipe.get()) != nullptr) {
-        line += buffer;
-        if (!line.empty() && line.back() == '\n') {
-            if (namesCores(line)) {
-                // The lines are shown on one line, parted by spaces.
-                line.back() = ' ';
-                info += line;
+    const auto endLine = [&] {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (namesCores(line)) {
+            // The lines are shown on one line, parted by spaces.
+            info += line + ' ';
+        }
+        line.clear();
+    };
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe.get())) > 0) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (buffer[i] == '\n') {
+                endLine();
+            } else {
+                line += buffer[i];
             }
-            line.clear();
         }
     }
     if (!std::feof(pipe.get())) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "vemra_exception.h"
 
@@ -41,5 +42,11 @@ YAML::Node readYaml(std::string path)
     }
     std::stringstream text;
     text << file.rdbuf();
-    return YAML::Load(text.str());
+    // A single Load would keep the first document and drop the others unseen.
+    const std::vector<YAML::Node> documents = YAML::LoadAll(text.str());
+    if (documents.size() > 1) {
+        throw vemra_exception("YAML file " + path + " holds " + std::to_string(documents.size()) +
+                              " documents; only one is read");
+    }
+    return documents.empty() ? YAML::Node() : documents.front();
 }

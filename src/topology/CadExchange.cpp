@@ -1,6 +1,7 @@
 #include <cctype>
 #include <iostream>
 #include <map>
+#include <sstream>
 
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
@@ -15,6 +16,7 @@
 #include <StepData_StepModel.hxx>
 #include <TopTools_FormatVersion.hxx>
 
+#include "misc/FileWriting.h"
 #include "misc/StringViewStream.h"
 #include "misc/Utilities.h"
 #include "topology/InputChecks.h"
@@ -86,7 +88,7 @@ TopoDS_Shape readStepFile(std::string path)
         reader.TransferRoots();
         return reader.OneShape();
     } catch (const Standard_Failure& error) {
-        throw vemra_exception(failure + ": " + kernelFailureText(error));
+        throw kernelFailure(failure, error);
     }
 }
 
@@ -121,7 +123,7 @@ TopoDS_Shape readIgesFile(std::string path)
         }
         return shape;
     } catch (const Standard_Failure& error) {
-        throw vemra_exception("Could not read IGES file " + path + ": " + kernelFailureText(error));
+        throw kernelFailure("Could not read IGES file " + path, error);
     }
 }
 
@@ -138,20 +140,31 @@ void writeStepFile(const TopoDS_Shape& shape, std::string path)
             throw vemra_exception(failure);
         }
     } catch (const Standard_Failure& error) {
-        throw vemra_exception(failure + ": " + kernelFailureText(error));
+        throw kernelFailure(failure, error);
     }
 }
 
 void writeBrepFile(const TopoDS_Shape& shape, std::string path)
 {
+    writeBrepFileAs(shape, path, true, TopTools_FormatVersion_VERSION_1);
+}
+
+void writeBrepFileAs(const TopoDS_Shape& shape, const std::string& path, bool withNormals,
+                     TopTools_FormatVersion version)
+{
     requireShape(shape, "writeBrepFile");
-    const bool written = guardKernel("writeBrepFile", [&] {
-        return BRepTools::Write(shape, path.c_str(), true, true, TopTools_FormatVersion_VERSION_1,
-                                Message_ProgressRange());
-    });
-    if (!written) {
+    // The kernel's file writer changes the stream's locale while it writes; on
+    // a failed write (a full disk) the file buffer then throws std::bad_cast
+    // and the system's reason is lost. Its text goes to memory instead, with
+    // the first line that its file writer adds.
+    std::ostringstream text;
+    text << "DBRep_DrawableShape\n";
+    guardKernel("Could not write file " + path,
+                [&] { BRepTools::Write(shape, text, true, withNormals, version, Message_ProgressRange()); });
+    if (!text) {
         throw vemra_exception("Could not write file " + path);
     }
+    writeFileContent(path, text.str());
 }
 
 TopoDS_Shape readBrepFile(std::string path)

@@ -1232,7 +1232,7 @@ void checkShapeSoundness(const TopoDS_Shape& shape, const std::string& source)
         const std::vector<Bnd_Box> faceBoxes = checkFaces(faces, source);
         checkSolids(shape, faces, faceBoxes, source);
     } catch (const Standard_Failure& failure) {
-        throw vemra_exception(source + ": the shape cannot be checked: " + kernelFailureText(failure));
+        throw kernelFailure(source + ": the shape cannot be checked", failure);
     }
 }
 

@@ -20,7 +20,8 @@ inline void requireShape(const TopoDS_Shape& shape, const char* function)
     }
 }
 
-// The failure's kind, and its message when it has one (many have none).
+// The failure's kind, and its message when it has one (many have none):
+// "<kind>: <message>" or "<kind>".
 inline std::string kernelFailureText(const Standard_Failure& failure)
 {
     const std::string message = failure.GetMessageString();
@@ -28,23 +29,23 @@ inline std::string kernelFailureText(const Standard_Failure& failure)
     return message.empty() ? kind : kind + ": " + message;
 }
 
+// The one form of a kernel failure as the system's exception:
+// "<step>: CAD kernel failure: <kind>: <message>", the kind alone when the
+// failure has no message.
+inline vemra_exception kernelFailure(const std::string& step, const Standard_Failure& failure)
+{
+    return vemra_exception(step + ": CAD kernel failure: " + kernelFailureText(failure));
+}
+
 // Kernel failures are not std::exceptions and would end the process
-// unreported: turn them into the system's exception, naming the function.
-template <typename Body>
-auto guardKernel(const char* function, Body&& body) -> decltype(body())
+// unreported: runs `body` and raises any kernel failure as kernelFailure(step).
+// The step's text (a literal or a std::string) is only copied on a failure.
+template <typename Step, typename Body>
+auto guardKernel(const Step& step, Body&& body) -> decltype(body())
 {
     try {
         return std::forward<Body>(body)();
     } catch (const Standard_Failure& failure) {
-        throw vemra_exception(std::string(function) + ": " + kernelFailureText(failure));
+        throw kernelFailure(step, failure);
     }
-}
-
-// A kernel failure during one of the model's steps: "<step>: CAD kernel failure: <message>",
-// the failure's kind standing in for a message it lacks.
-inline vemra_exception kernelFailure(const std::string& step, const Standard_Failure& failure)
-{
-    const std::string message = failure.GetMessageString();
-    return vemra_exception(step + ": CAD kernel failure: " +
-                           (message.empty() ? std::string(failure.DynamicType()->Name()) : message));
 }

@@ -5,13 +5,14 @@
 #include <string>
 
 #include <TopAbs_ShapeEnum.hxx>
+#include <TopTools_FormatVersion.hxx>
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 #include <gp_Dir.hxx>
 #include <gp_Pnt.hxx>
 #include <gp_Vec.hxx>
 
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 
 // Free functions over CAD shapes: classification, geometric identity and
 // contact, statistics and measures, CAD file exchange.
@@ -100,6 +101,11 @@ TopoDS_Shape readStepFile(std::string path);
 TopoDS_Shape readIgesFile(std::string path);
 void writeStepFile(const TopoDS_Shape& shape, std::string path);
 void writeBrepFile(const TopoDS_Shape& shape, std::string path);
+// writeBrepFile in a given format, with or without the triangulation's normals
+// (the triangulation itself is always written). Refused as
+// "Could not write file <path>: <the system's reason>".
+void writeBrepFileAs(const TopoDS_Shape& shape, const std::string& path, bool withNormals,
+                     TopTools_FormatVersion version);
 // Refuses a file whose section sizes cannot fit in it and one cut short
 // ("Could not read BREP file <path>[: <reason>]").
 TopoDS_Shape readBrepFile(std::string path);

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <vector>
 
 #include <BRepAdaptor_Curve.hxx>
@@ -34,6 +33,7 @@
 #include <vtkPolyDataWriter.h>
 #include <vtkSmartPointer.h>
 
+#include "misc/FileWriting.h"
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
 #include "topology/LegacyVtkText.h"
@@ -271,23 +271,18 @@ void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
 {
     const vtkSmartPointer<vtkPolyData> data = previewPolyData(shape);
     std::string text;
-    if (legacyVtkText(*data, text)) {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file.write(text.data(), static_cast<std::streamsize>(text.size()));
-        file.close();
-        if (!file) {
+    if (!legacyVtkText(*data, text)) {
+        vtkNew<vtkPolyDataWriter> writer;
+        writer->WriteToOutputStringOn();
+        writer->SetFileTypeToASCII();
+        writer->SetFileVersion(vtkDataWriter::VTK_LEGACY_READER_VERSION_4_2);
+        writer->SetInputData(data);
+        if (writer->Write() != 1 || writer->GetErrorCode() != 0) {
             throw vemra_exception("Could not write file " + path);
         }
-        return;
+        text = writer->GetOutputStdString();
     }
-    vtkNew<vtkPolyDataWriter> writer;
-    writer->SetFileName(path.c_str());
-    writer->SetFileTypeToASCII();
-    writer->SetFileVersion(vtkDataWriter::VTK_LEGACY_READER_VERSION_4_2);
-    writer->SetInputData(data);
-    if (writer->Write() != 1 || writer->GetErrorCode() != 0) {
-        throw vemra_exception("Could not write file " + path);
-    }
+    writeFileContent(path, text);
 }
 
 nlohmann::json exportPreviewVtk(const TopoDS_Shape& solid, std::string directory, int id)

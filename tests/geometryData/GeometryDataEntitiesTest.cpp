@@ -86,7 +86,7 @@ TEST(GeometryDataEntities, OneFailingWriteRaisesExactlyOnce)
     omp_set_num_threads(8);
     const LogCapture errors(el::Level::Error);
     EXPECT_EQ(thrownMessage([&] { model.exportRawGeometry(); }),
-              "Could not write file " + directory + "/geometry/raw/missing/Solid_17.brep");
+              "Could not write file " + directory + "/geometry/raw/missing/Solid_17.brep: No such file or directory");
     // Each system exception logs itself once when it is made.
     EXPECT_EQ(errors.containing("Could not write file").size(), 1u);
     // Every other iteration still wrote its file.

@@ -8,7 +8,7 @@
 
 #include "GroupFixtures.h"
 #include "geometryData/SameShapeSearch.h"
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
 #include "topology/ShapeAlgorithms.h"
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "geometryData/MeshStatistics.h"
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 
 namespace {
 

@@ -185,7 +185,7 @@ TEST(TopoEntity, FailedWriteIsReportedAndKeepsThePath)
     TopoEntity box(boxAt(0, 0, 0), "Box");
     // No geometry/raw directory below it: the writer cannot open the file.
     EXPECT_EQ(thrownMessage([&] { box.writeBrep(directory); }),
-              "Could not write file " + directory + "/geometry/raw/Box.brep");
+              "Could not write file " + directory + "/geometry/raw/Box.brep: No such file or directory");
     EXPECT_EQ(box.toJson().at("path"), "");
 }
 

@@ -22,6 +22,8 @@ const std::string longLine = std::string(125, 'x') + "Core" + std::string(40, 'y
 
 TEST(SolverProbe, PrintsTheSolversCoreLines)
 {
+    const char nulText[] = "Core A\0 tail x\0Core B ";
+    const std::string withNuls(nulText, sizeof nulText - 1);
     struct Case {
         std::string what;
         std::string script; // body of the stand-in; none: no solver on PATH
@@ -39,6 +41,11 @@ TEST(SolverProbe, PrintsTheSolversCoreLines)
         {"no line holds the word", "echo 'GetDP 3.2.0'\necho 'threads: 4' >&2\n", "<no-info>"},
         {"last line without its line feed", "echo 'GetDP 3.2.0'\nprintf 'Core count 4'\n", "Core count 4 "},
         {"solver fails without output", "exit 3\n", "<no-info>"},
+        // A CR only goes with the line feed after it.
+        {"DOS line ends", "printf 'GetDP 3.2.0\\r\\nCore A\\r\\nCore\\rB\\r\\n'\n", "Core A Core\rB "},
+        // A NUL neither ends a line nor glues the next one onto it.
+        {"NUL inside lines", "printf 'noise\\000x\\nCore A\\000 tail\\nx\\000Core B\\n'\n",
+         withNuls},
         {"no solver on the path", "", "<no-info>"},
     };
     for (const auto& c : cases) {

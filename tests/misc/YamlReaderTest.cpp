@@ -58,6 +58,40 @@ TEST(ReadYaml, FirstLineIsSkippedOnlyWhenItStartsTheDocument)
     }
 }
 
+// A second document would otherwise be dropped without a word.
+TEST(ReadYaml, MoreThanOneDocumentIsRefused)
+{
+    struct Case {
+        std::string what;
+        std::string text;
+        std::string parsed;  // empty: refused
+        int documents;
+    };
+    const std::vector<Case> cases = {
+        {"two documents", "solver: getdp\n---\ncores: 4\n", "", 2},
+        // The skipped first marker does not hide the second one.
+        {"marker, then two documents", "---\nsolver: getdp\n---\ncores: 4\n", "", 2},
+        {"three documents, the last empty", "a: 1\n---\nb: 2\n---\n", "", 3},
+        {"document end marker, then another", "a: 1\n...\nb: 2\n", "", 2},
+        // One document, closed by its end marker.
+        {"one document and its end marker", "---\nsolver: getdp\n...\n", "{solver: getdp}", 1},
+        {"dashes inside a value of one document", "a: ---\nb: x---\n", "{a: ---, b: x---}", 1},
+    };
+    ScratchDirectory directory;
+    const fs::path file = fs::path(directory.path()) / "case.yaml";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeText(file, c.text);
+        if (c.parsed.empty()) {
+            expectMessage([&] { readYaml(file.string()); },
+                          "YAML file " + file.string() + " holds " + std::to_string(c.documents) +
+                              " documents; only one is read");
+        } else {
+            EXPECT_EQ(flow(readYaml(file.string())), c.parsed);
+        }
+    }
+}
+
 TEST(ReadYaml, FilesThatCannotBeOpenedOrParsed)
 {
     ScratchDirectory directory;

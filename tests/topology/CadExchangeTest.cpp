@@ -122,7 +122,8 @@ TEST(CadExchange, WritersReportFailures)
         expectMessage(c.call, c.message);
     }
     expectMessage([&] { writeStepFile(cube, unwritable + ".step"); }, "Could not write file " + unwritable + ".step");
-    expectMessage([&] { writeBrepFile(cube, unwritable + ".brep"); }, "Could not write file " + unwritable + ".brep");
+    expectMessage([&] { writeBrepFile(cube, unwritable + ".brep"); },
+                  "Could not write file " + unwritable + ".brep: No such file or directory");
 }
 
 TEST(CadExchange, StepUnitCodes)

@@ -6,7 +6,7 @@
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 #include "support/Exceptions.h"
 #include "support/ShapeBuilders.h"
 #include "topology/FaceBoxes.h"

@@ -240,10 +240,12 @@ TEST(ShapePreview, Failures)
 {
     const std::string missing = freshDirectory("preview-failures") + "/no such folder";
     expectMessage([] { writeShapeVtk(TopoDS_Shape(), "null.vtk"); }, "writeShapeVtk: null shape");
-    expectMessage([&] { writeShapeVtk(unitCube(), missing + "/cube.vtk"); }, "Could not write file " + missing + "/cube.vtk");
+    expectMessage([&] { writeShapeVtk(unitCube(), missing + "/cube.vtk"); },
+                  "Could not write file " + missing + "/cube.vtk: No such file or directory");
     expectMessage([] { exportPreviewVtk(TopoDS_Shape(), ".", 0); }, "exportPreviewVtk: null shape");
     // The face files fail first; every one is attempted, the first failure is reported.
-    expectMessage([&] { exportPreviewVtk(unitCube(), missing, 0); }, "Could not write file " + missing + "/Face_0.vtk");
+    expectMessage([&] { exportPreviewVtk(unitCube(), missing, 0); },
+                  "Could not write file " + missing + "/Face_0.vtk: No such file or directory");
 }
 
 // The previews' text is formatted by the system itself; it must stay what

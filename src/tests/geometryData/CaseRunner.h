@@ -10,13 +10,26 @@
 // and compares the produced document with the case's result.json. Prints on
 // standard output and returns the process exit code: 0 passed, 1 otherwise.
 // The raw document and the expected one are refused when nested too deeply
-// (misc/JsonLimits.h).
+// (misc/JsonLimits.h). A case tree (the directory that holds the working
+// copy) that another run holds locked is refused before anything in it changes.
 int runCase(const std::string& referenceDirectory, const std::string& workingDirectory);
 
 // The driver's run: runCase after installing the fatal-signal handlers
 // (misc/FatalSignals.h), so that a fault no check caught ends in
-// "Exception  " and exit code 1 too.
+// "Exception  " and exit code 1 too. A standard output that is closed or
+// cannot be written ends the run with exit code 1 and a line on standard error.
 int runDriver(const std::string& referenceDirectory, const std::string& workingDirectory);
+
+// Copies the reference case into the (empty) working directory, following
+// symbolic links; a failure raises the file system's error for "cannot copy"
+// with the system's reason and the paths of the file at fault (fs::copy's
+// own error names only the two top directories).
+void copyCase(const std::string& referenceDirectory, const std::string& workingDirectory);
+
+// True when everything written to std::cout reached standard output; else
+// prints "Exception  Could not write to standard output: <the system's
+// reason>" on `errors` and returns false.
+bool standardOutputWritten(std::ostream& errors);
 
 // Prints the verdict on `produced` against `expected`; returns 0 when they are
 // equal, 1 otherwise. `colours` adds ANSI colours around the verdict.

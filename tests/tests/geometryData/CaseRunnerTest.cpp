@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -91,7 +96,7 @@ TEST(CaseErrors, EveryErrorEndsInOneLineAndExitCodeOne)
         {"JSON error", []() -> int { return json(1).at("x").get<int>(); },
          "Exception  [json.exception.type_error.304] cannot use at() with number\n", 1},
         {"CAD kernel failure", []() -> int { throw Standard_ConstructionError("no face"); },
-         "Exception  Standard_ConstructionError: no face\n", 1},
+         "Exception  CAD kernel failure: Standard_ConstructionError: no face\n", 1},
         {"anything else", []() -> int { throw 42; }, "Exception  unknown error\n", 1},
     };
     for (const auto& testCase : cases) {
@@ -154,6 +159,13 @@ TEST_F(CaseRun, StoredCaseReplacesAnOldWorkingCopyAndPasses)
 TEST_F(CaseRun, BrokenSetUpEndsWithExitCodeOne)
 {
     std::ofstream(scratch.path() + "/file") << "in the way";
+    // A reference case holding a file that cannot be copied: a link to nothing, a FIFO.
+    const std::string dangling = scratch.path() + "/dangling";
+    fs::copy(reference, dangling, fs::copy_options::recursive);
+    fs::create_symlink(scratch.path() + "/gone.brep", dangling + "/geometry/raw/gone.brep");
+    const std::string withFifo = scratch.path() + "/fifo";
+    fs::copy(reference, withFifo, fs::copy_options::recursive);
+    ASSERT_EQ(::mkfifo((withFifo + "/geometry/pipe").c_str(), 0600), 0);
     struct Case {
         const char* name;
         std::string reference;
@@ -164,14 +176,68 @@ TEST_F(CaseRun, BrokenSetUpEndsWithExitCodeOne)
         {"missing reference case", scratch.path() + "/missing", working,
          "Exception  filesystem error: cannot copy: No such file or directory [" + scratch.path() + "/missing] [" +
              working + "]"},
+        {"link to nothing in the reference case", dangling, working,
+         "Exception  filesystem error: cannot copy: No such file or directory [" + dangling +
+             "/geometry/raw/gone.brep] [" + working + "/geometry/raw/gone.brep]"},
+        {"FIFO in the reference case", withFifo, working,
+         "Exception  filesystem error: cannot copy: Invalid argument [" + withFifo + "/geometry/pipe] [" +
+             working + "/geometry/pipe]"},
         {"working directory below a file", reference, scratch.path() + "/file/current",
-         "could not create directory 20"},
+         "could not create directory " + scratch.path() + "/file/current: Not a directory"},
     };
     for (const auto& testCase : cases) {
         SCOPED_TRACE(testCase.name);
         EXPECT_EQ(run(testCase.reference, testCase.working), 1);
         EXPECT_EQ(lastLine(), testCase.lastLine) << printed;
     }
+}
+
+// Side files that cannot be written end the run in the write's own message,
+// also when the write runs on a worker thread of a parallel loop: the entity
+// BREP files of the partition and the group previews.
+TEST_F(CaseRun, SideFileThatCannotBeWrittenNamesThePathAndTheReason)
+{
+    struct Case {
+        const char* name;
+        std::string blocked; // made a directory in the reference case
+    };
+    const std::vector<Case> cases = {
+        {"entity BREP file, written in parallel", "geometry/raw/Solid_2.brep"},
+        {"group preview, written in parallel", "vtk/core.vtk"},
+        {"partition shape", "geometry/raw/partitionShape.brep"},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        const std::string blockedCase = scratch.path() + "/blocked";
+        fs::remove_all(blockedCase);
+        fs::copy(reference, blockedCase, fs::copy_options::recursive);
+        fs::create_directories(blockedCase + "/" + testCase.blocked + "/inside");
+        EXPECT_EQ(run(blockedCase, working), 1);
+        EXPECT_EQ(lastLine(),
+                  "Exception  Could not write file " + working + "/" + testCase.blocked + ": Is a directory")
+            << printed;
+    }
+}
+
+// A second run on a case tree that a run holds is refused before it touches
+// anything; once the tree is free it runs.
+TEST_F(CaseRun, SecondRunOnALockedCaseTreeIsRefused)
+{
+    EXPECT_EQ(run(reference, working), 0) << printed;
+    std::ofstream(working + "/first run.txt") << "still in use";
+    const std::string tree = scratch.path() + "/case";
+    {
+        // The first run's lock, taken as any other process would take it.
+        const int held = ::open(tree.c_str(), O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+        EXPECT_EQ(run(reference, working), 1);
+        ::close(held);
+    }
+    EXPECT_EQ(printed, "Exception  The case tree " + tree + " is in use by another run; try again when it has ended\n");
+    EXPECT_TRUE(fs::is_regular_file(working + "/first run.txt"));
+    EXPECT_EQ(run(reference, working), 0) << printed;
+    EXPECT_FALSE(fs::exists(working + "/first run.txt"));
 }
 
 TEST_F(CaseRun, MalformedRawDocumentEndsInTheParseError)

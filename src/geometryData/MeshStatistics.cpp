@@ -1,22 +1,8 @@
 #include "geometryData/MeshStatistics.h"
-#include "geometryData/ShapeStatistics.h"
 
 #include <easylogging++.h>
 
 #include "mesh/Element.h"
-
-ShapeStatistics ShapeStatistics::merge(const ShapeStatistics& other) const
-{
-    // A failed comparison (equal values or a NaN) keeps this record's value.
-    ShapeStatistics result;
-    result.maxX = other.maxX > maxX ? other.maxX : maxX;
-    result.maxY = other.maxY > maxY ? other.maxY : maxY;
-    result.maxZ = other.maxZ > maxZ ? other.maxZ : maxZ;
-    result.minX = minX > other.minX ? other.minX : minX;
-    result.minY = minY > other.minY ? other.minY : minY;
-    result.minZ = minZ > other.minZ ? other.minZ : minZ;
-    return result;
-}
 
 MeshEntityStats& MeshEntityStats::operator=(const MeshEntityStats& other)
 {
@@ -48,21 +34,6 @@ MeshStatistics& MeshStatistics::operator=(const MeshStatistics& other)
 bool MeshStatistics::has(std::string entityName) const
 {
     return byEntity.count(entityName) != 0;
-}
-
-nlohmann::json ShapeStatistics::toJson() const
-{
-    nlohmann::json object;
-    object["lengthX"] = maxX - minX;
-    object["lengthY"] = maxY - minY;
-    object["lengthZ"] = maxZ - minZ;
-    object["maxX"] = maxX;
-    object["maxY"] = maxY;
-    object["maxZ"] = maxZ;
-    object["minX"] = minX;
-    object["minY"] = minY;
-    object["minZ"] = minZ;
-    return object;
 }
 
 nlohmann::json MeshEntityStats::toJson() const
