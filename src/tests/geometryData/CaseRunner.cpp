@@ -66,20 +66,19 @@ int runPipeline(const std::string& workingDirectory)
     return reportVerdict(produced, expected, std::cout, consoleMayColour());
 }
 
-// The advisory lock that keeps a second run off a case tree: an exclusive
-// flock on the directory that holds the working copy (the copy itself is
-// deleted by the run), held until the run returns; the system drops it when
-// the process ends, however it ends. It writes nothing.
+// The advisory lock that keeps a second run off a case: an exclusive flock on
+// the working copy's directory, which the run therefore empties instead of
+// deleting, so that every run on one case meets the same directory. Runs on
+// other working copies beside it go on in parallel. It is held until the run
+// returns; the system drops it when the process ends, however it ends. It
+// writes nothing.
 class CaseTreeLock {
 public:
-    explicit CaseTreeLock(const std::string& workingDirectory)
-        : tree(fs::path(workingDirectory).parent_path().string())
+    explicit CaseTreeLock(const std::string& workingDirectory) : tree(workingDirectory)
     {
-        std::error_code ignored;
-        fs::create_directories(tree, ignored);
-        // A tree that cannot be opened holds no other run either: the run's
-        // next step reports why it cannot be written. Any other failure to
-        // lock (no locks on this file system) lets the run go on too.
+        // A directory that cannot be opened holds no other run either: the
+        // run's next step reports why it cannot be written. Any other failure
+        // to lock (no locks on this file system) lets the run go on too.
         descriptor = ::open(tree.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         taken = descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     }
@@ -100,6 +99,22 @@ private:
     int descriptor = -1;
     bool taken = false;
 };
+
+// Removes everything below the directory, naming the first entry that stays.
+std::error_code emptyDirectory(const fs::path& directory, fs::path& atFault)
+{
+    std::error_code error;
+    for (fs::directory_iterator entry(directory, error), end; !error && entry != end; entry.increment(error)) {
+        // Erasing while iterating is allowed for directory_iterator's entries.
+        atFault = entry->path();
+        fs::remove_all(atFault, error);
+        if (error) {
+            return error;
+        }
+    }
+    atFault = directory;
+    return error;
+}
 
 // The file system's own error, as fs::copy raises it, with the two paths of
 // the file at fault.
@@ -192,24 +207,26 @@ int runReportingErrors(const std::function<int()>& body, std::ostream& out)
 
 int runCase(const std::string& referenceDirectory, const std::string& workingDirectory)
 {
+    std::error_code error;
+    if (!fs::is_directory(workingDirectory, error)) {
+        error.clear();
+        if (!fs::create_directories(workingDirectory, error)) {
+            // Without an error, something that is no directory stands there.
+            std::cout << "could not create directory " << workingDirectory << ": "
+                      << (error ? error.message() : std::string("it already exists")) << std::endl;
+            return 1;
+        }
+    }
     const CaseTreeLock lock(workingDirectory);
     if (lock.busy()) {
         std::cout << "Exception  The case tree " << lock.directory()
                   << " is in use by another run; try again when it has ended" << std::endl;
         return 1;
     }
-    std::error_code error;
-    if (fs::exists(workingDirectory, error)) {
-        fs::remove_all(workingDirectory, error);
-        if (error) {
-            std::cout << "could not delete directory " << workingDirectory << ": " << error.message() << std::endl;
-        }
-    }
-    error.clear();
-    if (!fs::create_directories(workingDirectory, error)) {
-        // Without an error, the directory is still there after a failed deletion.
-        std::cout << "could not create directory " << workingDirectory << ": "
-                  << (error ? error.message() : std::string("it already exists")) << std::endl;
+    fs::path atFault;
+    error = emptyDirectory(workingDirectory, atFault);
+    if (error) {
+        std::cout << "could not delete directory " << atFault.string() << ": " << error.message() << std::endl;
         return 1;
     }
     return runReportingErrors(

@@ -10,8 +10,8 @@
 // and compares the produced document with the case's result.json. Prints on
 // standard output and returns the process exit code: 0 passed, 1 otherwise.
 // The raw document and the expected one are refused when nested too deeply
-// (misc/JsonLimits.h). A case tree (the directory that holds the working
-// copy) that another run holds locked is refused before anything in it changes.
+// (misc/JsonLimits.h). A working copy that another run holds locked is
+// refused before anything in it changes; the run empties it, not deletes it.
 int runCase(const std::string& referenceDirectory, const std::string& workingDirectory);
 
 // The driver's run: runCase after installing the fatal-signal handlers

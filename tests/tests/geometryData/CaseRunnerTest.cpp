@@ -225,7 +225,7 @@ TEST_F(CaseRun, SecondRunOnALockedCaseTreeIsRefused)
 {
     EXPECT_EQ(run(reference, working), 0) << printed;
     std::ofstream(working + "/first run.txt") << "still in use";
-    const std::string tree = scratch.path() + "/case";
+    const std::string tree = working;
     {
         // The first run's lock, taken as any other process would take it.
         const int held = ::open(tree.c_str(), O_RDONLY | O_DIRECTORY);

@@ -1,6 +1,6 @@
 # Runs the driver in a surrounding that fails it and checks how the run ends.
 #   DRIVER  the driver executable
-#   TREE    the case tree (the directory holding the working copy)
+#   TREE    the working copy, the directory a run locks
 #   MODE    closed-pipe, full-output, closed-output: standard output is a pipe
 #           whose reader has gone, /dev/full, or closed; locked-tree: another
 #           process holds the case tree's lock
@@ -14,6 +14,8 @@ elseif(MODE STREQUAL "closed-output")
   set(line "\"$0\" >&-; echo \"exit $?\" >&2")
   set(expected "Exception  Could not write to standard output: Bad file descriptor\nexit 1\n$")
 elseif(MODE STREQUAL "locked-tree")
+  # flock(1) would make a plain file of a missing path.
+  file(MAKE_DIRECTORY "${TREE}")
   set(line "flock \"$1\" \"$0\"; echo \"exit $?\"")
   set(expected "^Exception  The case tree ${TREE} is in use by another run; try again when it has ended\nexit 1\n$")
 else()
