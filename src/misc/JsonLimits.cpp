@@ -1,8 +1,11 @@
 #include "misc/JsonLimits.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <utility>
 
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -32,9 +35,8 @@ std::string shownWithNul(const std::string& text)
     return shown;
 }
 
-} // namespace
-
-nlohmann::json parseJsonLimited(std::istream& stream, const std::string& source)
+// The parse, refused at maxJsonDepth, of any input the library reads.
+template <typename Input> nlohmann::json parseLimited(Input&& input, const std::string& source)
 {
     // The callback's depth counts the containers around the one that starts.
     const nlohmann::json::parser_callback_t limitDepth = [](int depth, nlohmann::json::parse_event_t event,
@@ -47,12 +49,48 @@ nlohmann::json parseJsonLimited(std::istream& stream, const std::string& source)
         return true;
     };
     try {
-        return nlohmann::json::parse(stream, limitDepth);
+        return nlohmann::json::parse(std::forward<Input>(input), limitDepth);
     } catch (const TooDeep&) {
         // The part already built is gone by now (the library frees it without recursing).
     }
     throw vemra_exception("The JSON document " + source + " is nested deeper than " + std::to_string(maxJsonDepth) +
                           " levels.");
+}
+
+// The library's parse error again, with the file before its description.
+nlohmann::json::parse_error namingFile(const nlohmann::json::parse_error& error, const std::string& path)
+{
+    const std::string text = error.what();
+    const std::string head = "parse error";
+    const auto start = text.find(head);
+    const auto colon = start == std::string::npos ? std::string::npos : text.find(": ", start);
+    const std::string description = colon == std::string::npos ? text : text.substr(colon + 2);
+    std::size_t line = 0;
+    std::size_t column = 0;
+    if (colon != std::string::npos &&
+        std::sscanf(text.c_str() + start + head.size(), " at line %zu, column %zu:", &line, &column) == 2 &&
+        line > 0) {
+        const nlohmann::detail::position_t position {error.byte, column, line - 1};
+        return nlohmann::json::parse_error::create(error.id, position, path + ": " + description, nullptr);
+    }
+    return nlohmann::json::parse_error::create(error.id, error.byte, path + ": " + description, nullptr);
+}
+
+} // namespace
+
+nlohmann::json parseJsonLimited(std::istream& stream, const std::string& source)
+{
+    return parseLimited(stream, source);
+}
+
+nlohmann::json parseJsonFile(const std::string& path)
+{
+    const std::string content = readInputFile(path, "JSON");
+    try {
+        return parseLimited(content, path);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw namingFile(error, path);
+    }
 }
 
 int readId(const nlohmann::json& entry, const std::string& owner)
