@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -240,16 +241,28 @@ void requireInputFile(const std::string& path, const std::string& kind)
 std::string fileInWorkingDirectory(const std::string& workingDirectory, const std::string& relative,
                                    const std::string& subject)
 {
-    const fs::path given = portablePath(relative);
-    if (given.has_root_directory() || given.has_root_name()) {
-        throw vemra_exception("Invalid " + subject + ": the path must be relative to the working directory");
+    std::string portable = relative;
+    std::replace(portable.begin(), portable.end(), '\\', '/');
+    const fs::path given(portable);
+    const std::string file = workingDirectory + "/" + relative;
+    // The stage writes its own paths with a leading "/" ("/geometry/raw/a.brep"):
+    // such a path is taken below the working directory when it names a file
+    // there, and as the absolute path it looks like otherwise. A drive or a
+    // network share is absolute on the platforms that write them.
+    const bool drive = portable.size() >= 3 && std::isalpha(static_cast<unsigned char>(portable[0])) != 0 &&
+                       portable[1] == ':' && portable[2] == '/';
+    std::error_code missing;
+    const bool absolute = drive || portable.rfind("//", 0) == 0 ||
+                          (given.has_root_directory() && !fs::exists(fs::symlink_status(file, missing)));
+    if (absolute) {
+        throw vemra_exception("Invalid " + subject + ": the path is absolute; name the file relative to the working "
+                              "directory");
     }
     for (const auto& component : given) {
         if (component == "..") {
             throw vemra_exception("Invalid " + subject + ": the path must not contain \"..\"");
         }
     }
-    const std::string file = workingDirectory + "/" + relative;
     // A symbolic link may still lead out.
     std::error_code error;
     const fs::path base = fs::canonical(workingDirectory, error);

@@ -118,7 +118,7 @@ RawCase libraryError(std::string name, std::string patch, int id, bool whole = f
     return {std::move(name), std::move(patch), whole, Outcome::libraryError, "", id, nullptr};
 }
 // The library's error with its exact message, which names the value's place.
-RawCase libraryError(std::string name, std::string patch, int id, std::string message)
+RawCase libraryErrorSaying(std::string name, std::string patch, int id, std::string message)
 {
     return {std::move(name), std::move(patch), false, Outcome::libraryError, std::move(message), id, nullptr};
 }
@@ -181,14 +181,14 @@ TEST(RawGeometryJson, DocumentsAndTheirOutcome)
         raises("face under edges", R"({"edges": [{"name": "side", "path": "geometry/raw/sideFace.brep"}]})",
                "Entity side listed under \"edges\" is not an edge: its file holds a face."),
         // The library's errors carry the JSON pointer of the value at fault.
-        libraryError("padding a string, at its place", R"({"operate": [{"function": "addAir", "padding": "x"}]})",
+        libraryErrorSaying("padding a string, at its place", R"({"operate": [{"function": "addAir", "padding": "x"}]})",
                      302, "[json.exception.type_error.302] (/operate/0/padding) type must be number, but is string"),
-        libraryError("entity name a number, at its place", R"({"faces": [{"name": 7, "path": "geometry/raw/sideFace.brep"}]})",
+        libraryErrorSaying("entity name a number, at its place", R"({"faces": [{"name": 7, "path": "geometry/raw/sideFace.brep"}]})",
                      302, "[json.exception.type_error.302] (/faces/0/name) type must be string, but is number"),
-        libraryError("group entities not a list, at its place",
+        libraryErrorSaying("group entities not a list, at its place",
                      R"({"domains": [{"name": "d", "entities": ["small"], "mergedFrom": [{"name": "m", "entities": 1}]}]})",
                      302, "[json.exception.type_error.302] (/domains/0/mergedFrom/0/entities) type must be array, but is number"),
-        libraryError("relation list of numbers, at its place", R"({"relations": {"small": [1]}})", 302,
+        libraryErrorSaying("relation list of numbers, at its place", R"({"relations": {"small": [1]}})", 302,
                      "[json.exception.type_error.302] (/relations/small/0) type must be string, but is number"),
         // Values the kernel cannot hold, judged on the model's box [0,3]x[0,2]x[0,2]
         // (grown by the shapes' tolerance of 1e-7) and the factors so far.
@@ -473,8 +473,8 @@ TEST(RawGeometryJson, NamedFilesAreRegularFilesInsideTheWorkingDirectory)
         {"entity path with ..\\", nothing, entity("up", "..\\\\small.brep"),
          "Invalid path \"..\\small.brep\" of entity up: the path must not contain \"..\""},
         {"absolute entity path", nothing, entity("abs", "<wd>/geometry/raw/large.brep"),
-         "Invalid path \"<wd>/geometry/raw/large.brep\" of entity abs: the path must be relative to the working "
-         "directory"},
+         "Invalid path \"<wd>/geometry/raw/large.brep\" of entity abs: the path is absolute; name the file "
+         "relative to the working directory"},
         {"symbolic link out of the case",
          [](const fs::path& wd) {
              fs::copy_file(wd / "geometry/raw/large.brep", wd.string() + "-outside.brep");
@@ -516,8 +516,8 @@ TEST(RawGeometryJson, NamedFilesAreRegularFilesInsideTheWorkingDirectory)
          "Invalid CAD file name \"../model.step\" in \"fileNames\": the path must not contain \"..\""},
         {"absolute CAD file name", nothing,
          R"({"operate": [{"function": "readCADfiles", "fileNames": ["/etc/model.step"]}]})",
-         "Invalid CAD file name \"/etc/model.step\" in \"fileNames\": the path must be relative to the working "
-         "directory"},
+         "Invalid CAD file name \"/etc/model.step\" in \"fileNames\": the path is absolute; name the file "
+         "relative to the working directory"},
         {"empty STEP file", [](const fs::path& wd) { std::ofstream(wd / "model.step").flush(); },
          R"({"operate": [{"function": "readCADfiles", "fileNames": ["model.step"]}]})",
          "STEP file <wd>/model.step is empty"},

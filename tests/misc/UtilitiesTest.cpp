@@ -236,12 +236,15 @@ TEST(Utilities, FilesNamedByADocumentStayInTheWorkingDirectory)
         {"geometry/raw/a.brep", ""},
         {"geometry/raw/in.brep", ""},
         {"geometry\\raw\\a.brep", ""},
+        // The stage's own form of a path below the working directory.
+        {"/geometry/raw/a.brep", ""},
+        {"C:\\models\\a.brep", "the path is absolute; name the file relative to the working directory"},
         {"sub/../geometry/raw/a.brep", "the path must not contain \"..\""},
         {"../outside.brep", "the path must not contain \"..\""},
         {"..\\outside.brep", "the path must not contain \"..\""},
         {"geometry/raw/..", "the path must not contain \"..\""},
-        {outside, "the path must be relative to the working directory"},
-        {"\\\\server\\share\\a.brep", "the path must be relative to the working directory"},
+        {outside, "the path is absolute; name the file relative to the working directory"},
+        {"\\\\server\\share\\a.brep", "the path is absolute; name the file relative to the working directory"},
         {"geometry/raw/out.brep", "it leads to " + real + "/outside.brep, outside the working directory " + base},
         {"up/outside.brep", "it leads to " + real + "/outside.brep, outside the working directory " + base},
         // Missing below a link that leads out: still outside.

@@ -190,10 +190,10 @@ const std::vector<Hostile> hostileDocuments = {
      "\"..\""},
     {"absolute entity path",
      [](const fs::path& r) {
-         editRaw(r, [](json& raw) { entryNamed(raw["solids"], "large")["path"] = "/geometry/raw/large.brep"; });
+         editRaw(r, [](json& raw) { entryNamed(raw["solids"], "large")["path"] = "/etc/hostname"; });
      },
-     "Exception  Invalid path \"/geometry/raw/large.brep\" of entity large: the path must be relative to the "
-     "working directory"},
+     "Exception  Invalid path \"/etc/hostname\" of entity large: the path is absolute; name the file "
+     "relative to the working directory"},
     {"empty STEP file",
      [](const fs::path& r) {
          writeText(r / "model.step", "");
