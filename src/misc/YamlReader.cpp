@@ -1,9 +1,8 @@
 #include "misc/YamlReader.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -23,23 +22,15 @@ bool isDocumentStart(const std::string& line)
 
 YAML::Node readYaml(std::string path)
 {
-    std::ifstream file;
-    // A directory opens as a stream on Linux but reads as an empty file.
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(path, ignored)) {
-        file.open(path);
-    }
-    if (!file.is_open()) {
+    // Read as every input file is: a FIFO or a device is refused before
+    // anything blocks, a directory cannot be read.
+    const auto content = readFileContent(path);
+    if (!content) {
         throw vemra_exception("Could not open file: " + path);
     }
-
-    std::string firstLine;
-    std::getline(file, firstLine);
-    if (!isDocumentStart(firstLine)) {
-        file.clear();
-        file.seekg(0);
+    const auto lineEnd = content->find('\n');
+    if (isDocumentStart(content->substr(0, lineEnd))) {
+        return YAML::Load(lineEnd == std::string::npos ? std::string() : content->substr(lineEnd + 1));
     }
-    std::stringstream text;
-    text << file.rdbuf();
-    return YAML::Load(text.str());
+    return YAML::Load(*content);
 }
