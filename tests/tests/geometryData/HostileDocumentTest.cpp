@@ -234,6 +234,20 @@ const std::vector<Hostile> hostileDocuments = {
      [](const fs::path& r) { editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "scale"}, {"scale", 1e300}}}; }); },
      "Exception  Invalid \"scale\" 1e+300: it would put the model's coordinates at 3e+300, beyond the kernel's "
      "range (1e+100)."},
+    // Judged on the model as each factor meets it: the first already breaks it.
+    {"scale 1e150 then 1e-150",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) {
+             raw["operate"] = {{{"function", "scale"}, {"scale", 1e150}}, {{"function", "scale"}, {"scale", 1e-150}}};
+         });
+     },
+     "Exception  Invalid \"scale\" 1e+150: it would put the model's coordinates at 3e+150, beyond the kernel's "
+     "range (1e+100)."},
+    // The smallest double, 4.94066e-324, times the box's side 3: 1.482197e-323, shown to six digits.
+    {"scale 5e-324",
+     [](const fs::path& r) { editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "scale"}, {"scale", 5e-324}}}; }); },
+     "Exception  Invalid \"scale\" 4.94066e-324: it would shrink the model to 1.4822e-323, below the kernel's "
+     "confusion distance (1e-07)."},
     {"padding 1e200",
      [](const fs::path& r) {
          editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "addAir"}, {"padding", 1e200}}}; });
