@@ -241,9 +241,8 @@ void requireInputFile(const std::string& path, const std::string& kind)
 std::string fileInWorkingDirectory(const std::string& workingDirectory, const std::string& relative,
                                    const std::string& subject)
 {
-    std::string portable = relative;
-    std::replace(portable.begin(), portable.end(), '\\', '/');
-    const fs::path given(portable);
+    const fs::path given = portablePath(relative);
+    const std::string portable = given.string();
     const std::string file = workingDirectory + "/" + relative;
     // The stage writes its own paths with a leading "/" ("/geometry/raw/a.brep"):
     // such a path is taken below the working directory when it names a file
