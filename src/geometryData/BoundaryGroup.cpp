@@ -7,8 +7,8 @@
 
 BoundaryGroup::BoundaryGroup() = default;
 
-BoundaryGroup::BoundaryGroup(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities)
-    : Group(std::move(entry), std::move(allEntities))
+BoundaryGroup::BoundaryGroup(const nlohmann::json& entry, std::vector<std::shared_ptr<TopoEntity>> allEntities)
+    : Group(entry, std::move(allEntities))
 {
 }
 

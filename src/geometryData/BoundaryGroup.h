@@ -6,7 +6,7 @@
 class BoundaryGroup : public Group {
 public:
     BoundaryGroup();
-    BoundaryGroup(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
+    BoundaryGroup(const nlohmann::json& entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
 
     void addDomain(std::shared_ptr<Group> domain);
     void clearDomains();

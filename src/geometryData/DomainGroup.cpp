@@ -7,8 +7,8 @@
 
 DomainGroup::DomainGroup() = default;
 
-DomainGroup::DomainGroup(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities)
-    : Group(std::move(entry), std::move(allEntities))
+DomainGroup::DomainGroup(const nlohmann::json& entry, std::vector<std::shared_ptr<TopoEntity>> allEntities)
+    : Group(entry, std::move(allEntities))
 {
 }
 

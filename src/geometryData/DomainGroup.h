@@ -8,7 +8,7 @@ class BoundaryGroup;
 class DomainGroup : public Group {
 public:
     DomainGroup();
-    DomainGroup(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
+    DomainGroup(const nlohmann::json& entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
 
     void addBoundary(std::shared_ptr<BoundaryGroup> boundary);
     void clearBoundaries();

@@ -16,6 +16,7 @@
 #include "geometryData/AirBuilder.h"
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
+#include "geometryData/ModelLimits.h"
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
@@ -117,6 +118,7 @@ void rebuildGroupsHolding(const GroupList& groups, const std::set<const TopoEnti
 void GeometryData::addAir(double padding, std::vector<std::string> terminals)
 {
     requireWorkingDirectory(workingDirectory);
+    checkPaddingLimits(entities, padding);
     if (dimension == 0) {
         computeDimension();
     }

@@ -148,17 +148,21 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
     if (fileNames.empty()) {
         throw vemra_exception("readCADfiles: the list of CAD file names is empty");
     }
+    // Every name is checked before the first file is read.
+    std::vector<std::string> paths;
     for (const std::string& given : fileNames) {
         checkNoNul(given, "CAD file name", "");
+        paths.push_back(fileInWorkingDirectory(workingDirectory, withForwardSlashes(given),
+                                               "CAD file name \"" + given + "\" in \"fileNames\""));
     }
     try {
         PhaseClock clock;
         // Every file is read and repaired before the model changes, so a bad
         // file anywhere in the list leaves the model as it was.
         ShapeList pieces;
-        for (const std::string& given : fileNames) {
-            const std::string name = withForwardSlashes(given);
-            const TopoDS_Shape imported = importCadFile(workingDirectory + "/" + name, given);
+        for (std::size_t file = 0; file < fileNames.size(); ++file) {
+            const std::string& given = fileNames[file];
+            const TopoDS_Shape imported = importCadFile(paths[file], given);
             clock.lap(lastTimes.read);
             const TopoDS_Shape repaired = ShapeRepair::pre_process_cad(imported);
             clock.lap(lastTimes.repair);

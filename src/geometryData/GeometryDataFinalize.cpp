@@ -40,8 +40,10 @@ void checkNamesUnique(const std::vector<std::shared_ptr<DomainGroup>>& domains,
     collectNames(domains, names);
     collectNames(boundaries, names);
     std::sort(names.begin(), names.end());
-    if (std::adjacent_find(names.begin(), names.end()) != names.end()) {
-        throw vemra_exception("Names of boundaries and domains are not unique! Please rename boundaries or domains!");
+    const auto twice = std::adjacent_find(names.begin(), names.end());
+    if (twice != names.end()) {
+        throw vemra_exception("Names of boundaries and domains are not unique! Please rename boundaries or domains! "
+                              "The name " + *twice + " is used twice.");
     }
 }
 

@@ -16,6 +16,7 @@
 #include "geometryData/DomainGroup.h"
 #include "geometryData/TopoEntity.h"
 #include "geometryData/WorkingDirectory.h"
+#include "misc/JsonLimits.h"
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
 #include "topology/FaceBoxes.h"
@@ -82,6 +83,65 @@ void checkEntitiesUnique(const std::vector<std::shared_ptr<TopoEntity>>& entitie
     }
 }
 
+// What a listed shape is, for the message refusing it under the wrong key.
+std::string shapeKindText(const TopoDS_Shape& shape)
+{
+    static const char* const kinds[] = {"compound", "compsolid", "solid", "shell", "face",
+                                        "wire",     "edge",      "vertex", "shape"};
+    const std::string kind = kinds[shape.ShapeType()];
+    std::string text = (kind == "edge" ? "an " : "a ") + kind;
+    if (shape.ShapeType() == TopAbs_COMPOUND) {
+        static const char* const contents[] = {"without solids, faces or edges", "of edges", "of faces",
+                                               "of solids"};
+        text += std::string(" ") + contents[shapeDimension(shape)];
+    }
+    return text;
+}
+
+// An entry under "solids" holds a solid, under "faces" a face, under "edges"
+// an edge: the key and the model's dimension must not contradict the shapes.
+void checkListedKind(const TopoEntity& entity, const std::string& key)
+{
+    const int expected = key == "solids" ? 3 : key == "faces" ? 2 : 1;
+    if (entity.getDimension() == expected) {
+        return;
+    }
+    const std::string wanted = key.substr(0, key.size() - 1);
+    throw vemra_exception("Entity " + entity.getName() + " listed under \"" + key + "\" is not " +
+                          (wanted == "edge" ? "an " : "a ") + wanted + ": its file holds " +
+                          shapeKindText(entity.getShape()) + ".");
+}
+
+const char* listKeyOf(int dimension)
+{
+    return dimension == 3 ? "solids" : dimension == 2 ? "faces" : "edges";
+}
+
+// "dimensions" as given: a whole number from 1 to 3, the highest kind of
+// entity the document lists (when it lists any).
+int readDimensions(const nlohmann::json& value, const std::vector<std::shared_ptr<TopoEntity>>& entities)
+{
+    requireNumber(value);
+    const double number = value.get<double>();
+    if (!(number == 1.0 || number == 2.0 || number == 3.0)) {
+        throw vemra_exception("Invalid \"dimensions\" " + value.dump() + ": it must be a whole number from 1 to 3.");
+    }
+    const int given = static_cast<int>(number);
+    const TopoEntity* highest = nullptr;
+    for (const auto& entity : entities) {
+        if (highest == nullptr || entity->getDimension() > highest->getDimension()) {
+            highest = entity.get();
+        }
+    }
+    if (highest != nullptr && highest->getDimension() != given) {
+        const int found = highest->getDimension();
+        throw vemra_exception("Invalid \"dimensions\" " + value.dump() + ": the highest kind of entity listed is " +
+                              listKeyOf(found) + " (entity " + highest->getName() + " under \"" +
+                              listKeyOf(found) + "\", dimension " + std::to_string(found) + ").");
+    }
+    return given;
+}
+
 // A record that has a bounding box: getShapeStatistics writes none for a
 // shape whose main type is VERTEX (a vertex, wire, shell or compsolid).
 bool hasBoundingBox(const TopoDS_Shape& shape)
@@ -107,8 +167,8 @@ void addMeshStatistics(const Group& group, const MeshStatistics& meshStatistics,
 void GeometryData::parseOperations(nlohmann::json rawDocument)
 {
     if (rawDocument.is_object() && rawDocument.contains("operate")) {
-        for (const auto& element : rawDocument.at("operate")) {
-            const nlohmann::json item = element;
+        // By reference: a type error names the value by its place in the document.
+        for (const nlohmann::json& item : rawDocument.at("operate")) {
             const nlohmann::json& function = item.at("function");
             if (function == "partition") {
                 operations.push_back(std::bind(&GeometryData::partition, this));
@@ -183,6 +243,7 @@ void GeometryData::readGeometryJson(nlohmann::json rawDocument)
             for (const auto& element : member.value()) {
                 checkDocumentName(element, true);
                 auto entity = std::make_shared<TopoEntity>(element, workingDirectory);
+                checkListedKind(*entity, key);
                 addEntity(entity);
             }
         } else if (key == "relations") {
@@ -199,12 +260,7 @@ void GeometryData::readGeometryJson(nlohmann::json rawDocument)
     checkEntitiesUnique(entities);
 
     if (rawDocument.contains("dimensions")) {
-        const int value = requireNumber(rawDocument.at("dimensions")).get<int>();
-        if (value < 0 || value > 3) {
-            throw vemra_exception("Invalid dimensions " + std::to_string(value) +
-                                  " in geometry data: it must be 0, 1, 2 or 3.");
-        }
-        dimension = value;
+        dimension = readDimensions(rawDocument.at("dimensions"), entities);
     } else {
         computeDimension();
     }
@@ -226,7 +282,14 @@ void GeometryData::readGeometryJson(nlohmann::json rawDocument)
     }
 
     if (rawDocument.contains("partitionShape") && !rawDocument.at("partitionShape").empty()) {
-        partitionShape = TopoEntity(rawDocument.at("partitionShape"), workingDirectory).getShape();
+        const nlohmann::json& entry = rawDocument.at("partitionShape");
+        // Named by its key here: the entity made from it is not kept.
+        if (entry.is_object() && entry.contains("path") && entry.at("path").is_string()) {
+            const auto& path = entry.at("path").get_ref<const std::string&>();
+            checkNoNul(path, "path", "\"partitionShape\"");
+            fileInWorkingDirectory(workingDirectory, path, "path \"" + path + "\" of \"partitionShape\"");
+        }
+        partitionShape = TopoEntity(entry, workingDirectory).getShape();
     }
     editorFile = rawDocument.contains("editorFile") ? rawDocument.at("editorFile").get<std::string>() : std::string();
 }

@@ -9,6 +9,7 @@
 
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
+#include "geometryData/ModelLimits.h"
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
@@ -81,6 +82,7 @@ void GeometryData::scale(double factor)
         text << "Invalid scale factor " << factor << ". The factor must be a positive number.";
         throw vemra_exception(text.str());
     }
+    checkScaleLimits(entities, factor);
     try {
         for (const auto& entity : entities) {
             if (entity->isActive()) {

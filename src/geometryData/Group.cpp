@@ -16,7 +16,7 @@
 
 Group::Group() = default;
 
-Group::Group(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities)
+Group::Group(const nlohmann::json& entry, std::vector<std::shared_ptr<TopoEntity>> allEntities)
 {
     name = entry.at("name").get<std::string>();
     // The name becomes the preview's file name.

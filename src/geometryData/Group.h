@@ -16,7 +16,7 @@ class TopoEntity;
 class Group {
 public:
     Group();
-    Group(nlohmann::json entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
+    Group(const nlohmann::json& entry, std::vector<std::shared_ptr<TopoEntity>> allEntities);
 
     void setName(std::string name);
     void setLabel(std::string label);

@@ -105,7 +105,7 @@ TopoEntity::TopoEntity(TopoDS_Shape shape, std::string name, int id)
     dimension = shapeDimension(this->shape);
 }
 
-TopoEntity::TopoEntity(nlohmann::json entry, std::string workingDirectory)
+TopoEntity::TopoEntity(const nlohmann::json& entry, std::string workingDirectory)
 {
     name = entry.at("name").get<std::string>();
     // The name becomes the entity's BREP file name.
@@ -116,7 +116,8 @@ TopoEntity::TopoEntity(nlohmann::json entry, std::string workingDirectory)
         throw vemra_exception("No shape path specified for entity " + name);
     }
     checkNoNul(relativePath, "path", "entity " + name);
-    const std::string file = workingDirectory + "/" + relativePath;
+    const std::string file =
+        fileInWorkingDirectory(workingDirectory, relativePath, "path \"" + relativePath + "\" of entity " + name);
     if (!fileExists(file)) {
         throw vemra_exception("Brep file." + file + "does not exist");
     }

@@ -29,7 +29,7 @@ TopoDS_Shape readBrepShape(const std::string& file);
 class TopoEntity {
 public:
     TopoEntity(TopoDS_Shape shape, std::string name, int id = 0);
-    TopoEntity(nlohmann::json entry, std::string workingDirectory);
+    TopoEntity(const nlohmann::json& entry, std::string workingDirectory);
     TopoEntity(const TopoEntity& other);
     explicit TopoEntity(std::shared_ptr<TopoEntity> other);
 

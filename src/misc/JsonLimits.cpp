@@ -1,8 +1,11 @@
 #include "misc/JsonLimits.h"
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <utility>
 
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -32,27 +35,95 @@ std::string shownWithNul(const std::string& text)
     return shown;
 }
 
+// The library's own document builder, refusing a container that would open
+// level maxJsonDepth + 1. (The parser's callback form would do as well, but
+// it scans the enclosing container after every value it ends: quadratic in
+// the length of an array, 30 s on a document of 60 MB.)
+class LimitedBuilder : public nlohmann::detail::json_sax_dom_parser<nlohmann::json> {
+public:
+    using Base = nlohmann::detail::json_sax_dom_parser<nlohmann::json>;
+    explicit LimitedBuilder(nlohmann::json& result) : Base(result, true) {}
+
+    bool start_object(std::size_t elements)
+    {
+        opened();
+        return Base::start_object(elements);
+    }
+    bool end_object()
+    {
+        --depth;
+        return Base::end_object();
+    }
+    bool start_array(std::size_t elements)
+    {
+        opened();
+        return Base::start_array(elements);
+    }
+    bool end_array()
+    {
+        --depth;
+        return Base::end_array();
+    }
+
+private:
+    void opened()
+    {
+        if (++depth > maxJsonDepth) {
+            throw TooDeep();
+        }
+    }
+    int depth = 0;
+};
+
+// The parse, refused at maxJsonDepth, of any input the library reads.
+template <typename Input> nlohmann::json parseLimited(Input&& input, const std::string& source)
+{
+    nlohmann::json result;
+    try {
+        LimitedBuilder builder(result);
+        nlohmann::json::sax_parse(std::forward<Input>(input), &builder);
+        return result;
+    } catch (const TooDeep&) {
+        // The part already built is freed without recursing.
+    }
+    throw vemra_exception("The JSON document " + source + " is nested deeper than " + std::to_string(maxJsonDepth) +
+                          " levels.");
+}
+
+// The library's parse error again, with the file before its description.
+nlohmann::json::parse_error namingFile(const nlohmann::json::parse_error& error, const std::string& path)
+{
+    const std::string text = error.what();
+    const std::string head = "parse error";
+    const auto start = text.find(head);
+    const auto colon = start == std::string::npos ? std::string::npos : text.find(": ", start);
+    const std::string description = colon == std::string::npos ? text : text.substr(colon + 2);
+    std::size_t line = 0;
+    std::size_t column = 0;
+    if (colon != std::string::npos &&
+        std::sscanf(text.c_str() + start + head.size(), " at line %zu, column %zu:", &line, &column) == 2 &&
+        line > 0) {
+        const nlohmann::detail::position_t position {error.byte, column, line - 1};
+        return nlohmann::json::parse_error::create(error.id, position, path + ": " + description, nullptr);
+    }
+    return nlohmann::json::parse_error::create(error.id, error.byte, path + ": " + description, nullptr);
+}
+
 } // namespace
 
 nlohmann::json parseJsonLimited(std::istream& stream, const std::string& source)
 {
-    // The callback's depth counts the containers around the one that starts.
-    const nlohmann::json::parser_callback_t limitDepth = [](int depth, nlohmann::json::parse_event_t event,
-                                                            nlohmann::json&) {
-        const bool opens =
-            event == nlohmann::json::parse_event_t::object_start || event == nlohmann::json::parse_event_t::array_start;
-        if (opens && depth >= maxJsonDepth) {
-            throw TooDeep();
-        }
-        return true;
-    };
+    return parseLimited(stream, source);
+}
+
+nlohmann::json parseJsonFile(const std::string& path)
+{
+    const std::string content = readInputFile(path, "JSON");
     try {
-        return nlohmann::json::parse(stream, limitDepth);
-    } catch (const TooDeep&) {
-        // The part already built is gone by now (the library frees it without recursing).
+        return parseLimited(content, path);
+    } catch (const nlohmann::json::parse_error& error) {
+        throw namingFile(error, path);
     }
-    throw vemra_exception("The JSON document " + source + " is nested deeper than " + std::to_string(maxJsonDepth) +
-                          " levels.");
 }
 
 int readId(const nlohmann::json& entry, const std::string& owner)

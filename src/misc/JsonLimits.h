@@ -18,6 +18,13 @@ constexpr int maxJsonDepth = 256;
 // names the document in the message. Syntax errors are the library's own.
 nlohmann::json parseJsonLimited(std::istream& stream, const std::string& source);
 
+// Reads and parses the document in a file as parseJsonLimited does, naming
+// the file in every refusal: one that cannot be read or is empty is refused as
+// readInputFile refuses it ("JSON file <path> is empty"); a syntax error stays
+// the library's parse error, with the file before its description
+// ("... parse error at line 1, column 2: <path>: syntax error ...").
+nlohmann::json parseJsonFile(const std::string& path);
+
 // The "id" of an entry, 0 when it has none. A number that is not an integer
 // within the range of int is refused naming `owner` ("entity Solid_1"); a
 // value that is not a number is the library's type error.

@@ -24,8 +24,23 @@ std::string tempBaseDirectory();
 std::string tempDirSuffix(std::string_view directory);
 // Temp base + suffix + today's date (YYYY-MM-DD); creates nothing.
 std::string datedTempPath();
-// The whole content of a file; none when it cannot be opened or read (a
-// directory opens but cannot be read).
+// The whole content of a regular file, read no further than its size ("" for
+// an empty one); none when it cannot be opened or read or is no regular file
+// (a FIFO, device, socket or directory: never blocks on one).
 std::optional<std::string> readFileContent(const std::string& path);
+// The whole content of an input file of the given kind ("STEP", "BREP"), read
+// as readFileContent does. Refused, naming the path: a file that cannot be
+// opened or read ("Could not read <kind> file <path>: <reason>"), one that is
+// not a regular file, and an empty one ("<kind> file <path> is empty").
+std::string readInputFile(const std::string& path, const std::string& kind);
+// The same checks without reading, for readers that open the file by name.
+void requireInputFile(const std::string& path, const std::string& kind);
+// Working directory + "/" + `relative`, once it is sure to name a file inside
+// the working directory: an absolute path, a ".." component ("\" separating
+// too) and a path whose real location (symbolic links resolved) lies outside
+// are refused as "Invalid <subject>: <why>". `subject` names the key, the
+// entry and the path ("path \"a.brep\" of entity core").
+std::string fileInWorkingDirectory(const std::string& workingDirectory, const std::string& relative,
+                                   const std::string& subject);
 // Colours on the console only on a terminal, and never when NO_COLOR is set.
 bool consoleMayColour();

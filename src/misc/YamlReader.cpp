@@ -1,10 +1,9 @@
 #include "misc/YamlReader.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string>
 #include <vector>
 
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -24,26 +23,19 @@ bool isDocumentStart(const std::string& line)
 
 YAML::Node readYaml(std::string path)
 {
-    std::ifstream file;
-    // A directory opens as a stream on Linux but reads as an empty file.
-    std::error_code ignored;
-    if (!std::filesystem::is_directory(path, ignored)) {
-        file.open(path);
-    }
-    if (!file.is_open()) {
+    // Read as every input file is: a FIFO or a device is refused before
+    // anything blocks, a directory cannot be read.
+    const auto content = readFileContent(path);
+    if (!content) {
         throw vemra_exception("Could not open file: " + path);
     }
-
-    std::string firstLine;
-    std::getline(file, firstLine);
-    if (!isDocumentStart(firstLine)) {
-        file.clear();
-        file.seekg(0);
-    }
-    std::stringstream text;
-    text << file.rdbuf();
+    // The first line is dropped when it starts the document.
+    const auto lineEnd = content->find('\n');
+    const std::string text = !isDocumentStart(content->substr(0, lineEnd)) ? *content
+                             : lineEnd == std::string::npos             ? std::string()
+                                                                        : content->substr(lineEnd + 1);
     // A single Load would keep the first document and drop the others unseen.
-    const std::vector<YAML::Node> documents = YAML::LoadAll(text.str());
+    const std::vector<YAML::Node> documents = YAML::LoadAll(text);
     if (documents.size() > 1) {
         throw vemra_exception("YAML file " + path + " holds " + std::to_string(documents.size()) +
                               " documents; only one is read");

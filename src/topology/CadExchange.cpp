@@ -69,9 +69,7 @@ TopoDS_Shape readStepFile(std::string path)
 {
     const std::string failure = "Could not read STEP file " + path;
     // Outside the translators' lock: it reads no translator state.
-    if (const auto text = readFileContent(path)) {
-        checkStepText(*text, failure);
-    }
+    checkStepText(readInputFile(path, "STEP"), failure);
     configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
@@ -95,6 +93,8 @@ TopoDS_Shape readStepFile(std::string path)
 TopoDS_Shape readIgesFile(std::string path)
 {
     const std::string fileName = fileNameOf(path);
+    // The kernel opens the file by name: a FIFO would block it for ever.
+    requireInputFile(path, "IGES");
     configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {
@@ -170,11 +170,7 @@ void writeBrepFileAs(const TopoDS_Shape& shape, const std::string& path, bool wi
 TopoDS_Shape readBrepFile(std::string path)
 {
     const std::string failure = "Could not read BREP file " + path;
-    const auto read = readFileContent(path);
-    if (!read) {
-        throw vemra_exception(failure);
-    }
-    const std::string& content = *read;
+    const std::string content = readInputFile(path, "BREP");
     checkBrepSections(content, failure);
     // The kernel's reader loops for ever at the end of a file cut short: a
     // stream that raises on a read past its end stops it.

@@ -20,7 +20,12 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-const std::string namesNotUnique = "Names of boundaries and domains are not unique! Please rename boundaries or domains!";
+// The refusal of two groups of one name, naming it.
+std::string namesNotUnique(const std::string& name)
+{
+    return "Names of boundaries and domains are not unique! Please rename boundaries or domains! The name " + name +
+           " is used twice.";
+}
 
 // A square face in the plane through (0, 0, z) whose normal makes the given
 // angle with +Z (tilted towards +X).
@@ -189,10 +194,10 @@ TEST(FinalizeTest, RefusesUnsafeModels)
     };
     const std::vector<Case> cases = {
         {"no working directory", "", {}, {}, "Working directory not set in GeometryData. Please report this to Vemra support!"},
-        {"a domain and a boundary share a name", "dir", {"Same"}, {"Same"}, namesNotUnique},
-        {"two domains share a name", "dir", {"Twice", "Twice"}, {}, namesNotUnique},
+        {"a domain and a boundary share a name", "dir", {"Same"}, {"Same"}, namesNotUnique("Same")},
+        {"two domains share a name", "dir", {"Twice", "Twice"}, {}, namesNotUnique("Twice")},
         // The ungrouped solid's default domain takes the name "Block".
-        {"a default group takes a given name", "dir", {}, {"Block"}, namesNotUnique},
+        {"a default group takes a given name", "dir", {}, {"Block"}, namesNotUnique("Block")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

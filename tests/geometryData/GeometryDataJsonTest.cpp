@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -115,8 +117,18 @@ RawCase libraryError(std::string name, std::string patch, int id, bool whole = f
 {
     return {std::move(name), std::move(patch), whole, Outcome::libraryError, "", id, nullptr};
 }
+// The library's error with its exact message, which names the value's place.
+RawCase libraryErrorSaying(std::string name, std::string patch, int id, std::string message)
+{
+    return {std::move(name), std::move(patch), false, Outcome::libraryError, std::move(message), id, nullptr};
+}
 
 const std::string missingKey = "Error while reading geometry data: Could not find key ";
+
+std::string dimensionsRange(const std::string& value)
+{
+    return "Invalid \"dimensions\" " + value + ": it must be a whole number from 1 to 3.";
+}
 
 } // namespace
 
@@ -141,8 +153,68 @@ TEST(RawGeometryJson, DocumentsAndTheirOutcome)
         libraryError("dimensions a boolean", R"({"dimensions": true})", 302),
         libraryError("relation not a list", R"({"relations": {"small": "contactFace"}})", 302),
         libraryError("relations not an object", R"({"relations": [["small"]]})", 302),
-        raises("dimensions above 3", R"({"dimensions": 5})", "Invalid dimensions 5 in geometry data: it must be 0, 1, 2 or 3."),
-        raises("dimensions below 0", R"({"dimensions": -1})", "Invalid dimensions -1 in geometry data: it must be 0, 1, 2 or 3."),
+        // "dimensions": a whole number from 1 to 3, the highest kind listed (solids here).
+        raises("dimensions above 3", R"({"dimensions": 5})", dimensionsRange("5")),
+        raises("dimensions 4", R"({"dimensions": 4})", dimensionsRange("4")),
+        raises("dimensions below 0", R"({"dimensions": -1})", dimensionsRange("-1")),
+        raises("dimensions 0", R"({"dimensions": 0})", dimensionsRange("0")),
+        raises("dimensions 1.5", R"({"dimensions": 1.5})", dimensionsRange("1.5")),
+        raises("dimensions 1e308", R"({"dimensions": 1e308})", dimensionsRange("1e+308")),
+        raises("dimensions 2 over solids", R"({"dimensions": 2})",
+               "Invalid \"dimensions\" 2: the highest kind of entity listed is solids (entity small under "
+               "\"solids\", dimension 3)."),
+        reads("dimensions 3.0 is 3", R"({"dimensions": 3.0})",
+              [](GeometryData& model, const json&) { EXPECT_EQ(model.getDimension(), 3); }),
+        {"dimensions 3 over faces only",
+         R"({"solids": [], "faces": [{"name": "sideFace", "path": "geometry/raw/sideFace.brep"}], "edges": [],
+             "hasMeshData": false, "dimensions": 3})",
+         true, Outcome::raises,
+         "Invalid \"dimensions\" 3: the highest kind of entity listed is faces (entity sideFace under \"faces\", "
+         "dimension 2).", 0, nullptr},
+        // Each list holds its own kind.
+        raises("face under solids",
+               R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"},
+                              {"name": "flat", "path": "geometry/raw/sideFace.brep"}]})",
+               "Entity flat listed under \"solids\" is not a solid: its file holds a face."),
+        raises("solid under faces", R"({"faces": [{"name": "box", "path": "geometry/raw/small.brep"}]})",
+               "Entity box listed under \"faces\" is not a face: its file holds a solid."),
+        raises("face under edges", R"({"edges": [{"name": "side", "path": "geometry/raw/sideFace.brep"}]})",
+               "Entity side listed under \"edges\" is not an edge: its file holds a face."),
+        // The library's errors carry the JSON pointer of the value at fault.
+        libraryErrorSaying("padding a string, at its place", R"({"operate": [{"function": "addAir", "padding": "x"}]})",
+                     302, "[json.exception.type_error.302] (/operate/0/padding) type must be number, but is string"),
+        libraryErrorSaying("entity name a number, at its place", R"({"faces": [{"name": 7, "path": "geometry/raw/sideFace.brep"}]})",
+                     302, "[json.exception.type_error.302] (/faces/0/name) type must be string, but is number"),
+        libraryErrorSaying("group entities not a list, at its place",
+                     R"({"domains": [{"name": "d", "entities": ["small"], "mergedFrom": [{"name": "m", "entities": 1}]}]})",
+                     302, "[json.exception.type_error.302] (/domains/0/mergedFrom/0/entities) type must be array, but is number"),
+        libraryErrorSaying("relation list of numbers, at its place", R"({"relations": {"small": [1]}})", 302,
+                     "[json.exception.type_error.302] (/relations/small/0) type must be string, but is number"),
+        // Values the kernel cannot hold, judged on the model's box [0,3]x[0,2]x[0,2]
+        // (grown by the shapes' tolerance of 1e-7) and the factors so far.
+        raises("scale 1e300", R"({"operate": [{"function": "scale", "scale": 1e300}]})",
+               "Invalid \"scale\" 1e+300: it would put the model's coordinates at 3e+300, beyond the kernel's range "
+               "(1e+100)."),
+        raises("scale 1e50 then 1e60", R"({"operate": [{"function": "scale", "scale": 1e50}, {"function": "scale", "scale": 1e60}]})",
+               "Invalid \"scale\" 1e+60: it would put the model's coordinates at 3e+110, beyond the kernel's range "
+               "(1e+100)."),
+        raises("scale 1e-9", R"({"operate": [{"function": "scale", "scale": 1e-9}]})",
+               "Invalid \"scale\" 1e-09: it would shrink the model to 3e-09, below the kernel's confusion distance "
+               "(1e-07)."),
+        raisesPrefix("scale 5e-324", R"({"operate": [{"function": "scale", "scale": 5e-324}]})",
+                     "Invalid \"scale\" 4.94066e-324: it would shrink the model to "),
+        reads("scale 1e6 then 1e-6", R"({"operate": [{"function": "scale", "scale": 1e6}, {"function": "scale", "scale": 1e-6}]})",
+              [](GeometryData& model, const json&) {
+                  EXPECT_NEAR(getShapeVolume(model.getEntity("large")->getShape()), 8.0, 1e-6);
+              }),
+        raises("padding 1e200", R"({"operate": [{"function": "addAir", "padding": 1e200}]})",
+               "Invalid \"padding\" 1e+200 for addAir: the air would reach 1e+200, beyond the kernel's range (1e+100)."),
+        // Two groups of one name.
+        raises("a domain and a boundary of one name",
+               R"({"domains": [{"name": "twice", "entities": ["small"]}],
+                   "boundaries": [{"name": "twice", "entities": ["contactFace"]}]})",
+               "Names of boundaries and domains are not unique! Please rename boundaries or domains! The name twice "
+               "is used twice."),
         // Operation items.
         libraryError("item without function", R"({"operate": [{"scale": 2}]})", 403),
         libraryError("item not an object", R"({"operate": [5]})", 304),
@@ -371,9 +443,111 @@ TEST(RawGeometryJson, DocumentsAndTheirOutcome)
                 ADD_FAILURE() << "no exception";
             } catch (const json::exception& error) {
                 EXPECT_EQ(error.id, rawCase.libraryId) << error.what();
+                if (!rawCase.message.empty()) {
+                    EXPECT_EQ(std::string(error.what()), rawCase.message);
+                }
             }
             break;
         }
+    }
+}
+
+// Files the document names: only regular files inside the working directory,
+// each holding the kind its list promises. The fixtures are made here.
+TEST(RawGeometryJson, NamedFilesAreRegularFilesInsideTheWorkingDirectory)
+{
+    struct Case {
+        std::string name;
+        std::function<void(const fs::path& wd)> setup;
+        std::string patch; // merged into the base document
+        std::string message; // <wd> is the working directory
+    };
+    const auto entity = [](const std::string& name, const std::string& path) {
+        return R"({"solids": [{"name": "small", "path": "geometry/raw/small.brep"},
+                              {"name": ")" + name + R"(", "path": ")" + path + R"("}]})";
+    };
+    const auto nothing = [](const fs::path&) {};
+    const std::vector<Case> cases = {
+        {"entity path with ../", nothing, entity("up", "geometry/../../small.brep"),
+         "Invalid path \"geometry/../../small.brep\" of entity up: the path must not contain \"..\""},
+        {"entity path with ..\\", nothing, entity("up", "..\\\\small.brep"),
+         "Invalid path \"..\\small.brep\" of entity up: the path must not contain \"..\""},
+        {"absolute entity path", nothing, entity("abs", "<wd>/geometry/raw/large.brep"),
+         "Invalid path \"<wd>/geometry/raw/large.brep\" of entity abs: the path is absolute; name the file "
+         "relative to the working directory"},
+        {"symbolic link out of the case",
+         [](const fs::path& wd) {
+             fs::copy_file(wd / "geometry/raw/large.brep", wd.string() + "-outside.brep");
+             fs::create_symlink(wd.string() + "-outside.brep", wd / "geometry/raw/link.brep");
+         },
+         entity("linked", "geometry/raw/link.brep"),
+         "Invalid path \"geometry/raw/link.brep\" of entity linked: it leads to <real>-outside.brep, outside the "
+         "working directory <real>"},
+        {"FIFO as an entity file",
+         [](const fs::path& wd) { ASSERT_EQ(::mkfifo((wd / "geometry/raw/pipe.brep").c_str(), 0600), 0); },
+         entity("piped", "geometry/raw/pipe.brep"),
+         "Could not read BREP file <wd>/geometry/raw/pipe.brep: it is a FIFO, not a regular file"},
+        {"directory as an entity file", [](const fs::path& wd) { fs::create_directory(wd / "geometry/raw/dir.brep"); },
+         entity("folder", "geometry/raw/dir.brep"),
+         "Could not read BREP file <wd>/geometry/raw/dir.brep: it is a directory, not a regular file"},
+        {"empty BREP file", [](const fs::path& wd) { std::ofstream(wd / "geometry/raw/empty.brep").flush(); },
+         entity("hollow", "geometry/raw/empty.brep"), "BREP file <wd>/geometry/raw/empty.brep is empty"},
+        {"shell under solids",
+         [](const fs::path& wd) {
+             writeBrepFile(firstOf(box(5, 0, 0, 6, 1, 1), TopAbs_SHELL), (wd / "geometry/raw/shell.brep").string());
+         },
+         entity("hull", "geometry/raw/shell.brep"),
+         "Entity hull listed under \"solids\" is not a solid: its file holds a shell."},
+        {"vertex under solids",
+         [](const fs::path& wd) { writeBrepFile(vertexAt(5, 0, 0), (wd / "geometry/raw/point.brep").string()); },
+         entity("point", "geometry/raw/point.brep"),
+         "Entity point listed under \"solids\" is not a solid: its file holds a vertex."},
+        {"compound of faces under solids",
+         [](const fs::path& wd) {
+             writeBrepFile(compoundOf(squareAt(5, 0, 0), squareAt(7, 0, 0)), (wd / "geometry/raw/two.brep").string());
+         },
+         entity("pair", "geometry/raw/two.brep"),
+         "Entity pair listed under \"solids\" is not a solid: its file holds a compound of faces."},
+        {"partition shape path with ../", nothing,
+         R"({"partitionShape": {"name": "p", "path": "../large.brep"}})",
+         "Invalid path \"../large.brep\" of \"partitionShape\": the path must not contain \"..\""},
+        {"CAD file name with ../", nothing,
+         R"({"operate": [{"function": "readCADfiles", "fileNames": ["model.step", "../model.step"]}]})",
+         "Invalid CAD file name \"../model.step\" in \"fileNames\": the path must not contain \"..\""},
+        {"absolute CAD file name", nothing,
+         R"({"operate": [{"function": "readCADfiles", "fileNames": ["/etc/model.step"]}]})",
+         "Invalid CAD file name \"/etc/model.step\" in \"fileNames\": the path is absolute; name the file "
+         "relative to the working directory"},
+        {"empty STEP file", [](const fs::path& wd) { std::ofstream(wd / "model.step").flush(); },
+         R"({"operate": [{"function": "readCADfiles", "fileNames": ["model.step"]}]})",
+         "STEP file <wd>/model.step is empty"},
+        {"empty IGES file", [](const fs::path& wd) { std::ofstream(wd / "model.IGS").flush(); },
+         R"({"operate": [{"function": "readCADfiles", "fileNames": ["model.IGS"]}]})",
+         "IGES file <wd>/model.IGS is empty"},
+        {"FIFO as a STEP file", [](const fs::path& wd) { ASSERT_EQ(::mkfifo((wd / "pipe.stp").c_str(), 0600), 0); },
+         R"({"operate": [{"function": "readCADfiles", "fileNames": ["pipe.stp"]}]})",
+         "Could not read STEP file <wd>/pipe.stp: it is a FIFO, not a regular file"},
+        {"FIFO as an IGES file", [](const fs::path& wd) { ASSERT_EQ(::mkfifo((wd / "pipe.iges").c_str(), 0600), 0); },
+         R"({"operate": [{"function": "readCADfiles", "fileNames": ["pipe.iges"]}]})",
+         "Could not read IGES file <wd>/pipe.iges: it is a FIFO, not a regular file"},
+    };
+    const auto substituted = [](std::string text, const std::string& placeholder, const std::string& value) {
+        for (auto at = text.find(placeholder); at != std::string::npos; at = text.find(placeholder, at + value.size())) {
+            text.replace(at, placeholder.size(), value);
+        }
+        return text;
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        WorkingDirectory directory("files");
+        testCase.setup(directory.path);
+        json document = baseDocument();
+        document.merge_patch(json::parse(substituted(testCase.patch, "<wd>", directory.str())));
+        const std::string real = fs::canonical(directory.path).string();
+        expectMessage([&] { GeometryData model(document, directory.str()); },
+                      substituted(substituted(testCase.message, "<wd>", directory.str()), "<real>", real));
+        std::error_code ignored;
+        fs::remove(directory.str() + "-outside.brep", ignored);
     }
 }
 

@@ -214,8 +214,13 @@ TEST(ShapeList, AddBrepFile)
     list.addBrepFile(file);
     ASSERT_EQ(list.getShapes().Extent(), 1);
     EXPECT_NEAR(volumeOf(list.getShapes().First()), 6.0, 1e-9);
-    for (const std::string bad : {directory + "/missing.brep", directory + "/empty.brep", directory}) {
-        EXPECT_EQ(thrownMessage([&] { list.addBrepFile(bad); }), "Could not read BREP file " + bad);
+    const std::vector<std::pair<std::string, std::string>> refusals = {
+        {directory + "/missing.brep", "Could not read BREP file " + directory + "/missing.brep: No such file or directory"},
+        {directory + "/empty.brep", "BREP file " + directory + "/empty.brep is empty"},
+        {directory, "Could not read BREP file " + directory + ": it is a directory, not a regular file"},
+    };
+    for (const auto& [bad, message] : refusals) {
+        EXPECT_EQ(thrownMessage([&] { list.addBrepFile(bad); }), message);
         EXPECT_EQ(list.getShapes().Extent(), 1);
     }
 }

@@ -151,9 +151,9 @@ TEST(TopoEntity, BadBrepEntriesRaiseClearMessages)
     const Case cases[] = {
         {"", "No shape path specified for entity Solid_1"},
         {"missing.brep", "Brep file." + directory + "/missing.brepdoes not exist"},
-        {"aDirectory", "Could not read BREP file " + directory + "/aDirectory"},
+        {"aDirectory", "Could not read BREP file " + directory + "/aDirectory: it is a directory, not a regular file"},
         {"garbage.brep", "Could not read BREP file " + directory + "/garbage.brep"},
-        {"empty.brep", "Could not read BREP file " + directory + "/empty.brep"},
+        {"empty.brep", "BREP file " + directory + "/empty.brep is empty"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -8,6 +9,7 @@
 #include "misc/JsonLimits.h"
 #include "support/Environment.h"
 #include "support/Exceptions.h"
+#include "support/Files.h"
 #include "support/ScratchDirectory.h"
 
 using nlohmann::json;
@@ -150,3 +152,37 @@ TEST_F(JsonLimits, PathsHoldingNulAreRefused)
 }
 
 } // namespace
+
+// A document file that cannot be read or parsed is named in the refusal; a
+// syntax error stays the library's parse error with its position.
+TEST_F(JsonLimits, DocumentFilesAreNamedInEveryRefusal)
+{
+    const std::string dir = temp.path();
+    writeText(dir + "/good.json", "{\"a\": [1, 2]}");
+    writeText(dir + "/empty.json", "");
+    writeText(dir + "/bad.json", "[1,\n2,]");
+    writeText(dir + "/deep.json", nested(300, false));
+    std::filesystem::create_directory(dir + "/folder.json");
+
+    EXPECT_EQ(parseJsonFile(dir + "/good.json"), json::parse("{\"a\": [1, 2]}"));
+    const std::vector<std::pair<std::string, std::string>> refusals = {
+        {"missing.json", "Could not read JSON file " + dir + "/missing.json: No such file or directory"},
+        {"empty.json", "JSON file " + dir + "/empty.json is empty"},
+        {"folder.json", "Could not read JSON file " + dir + "/folder.json: it is a directory, not a regular file"},
+        {"deep.json", "The JSON document " + dir + "/deep.json is nested deeper than 256 levels."},
+    };
+    for (const auto& [file, message] : refusals) {
+        SCOPED_TRACE(file);
+        expectMessage([&] { parseJsonFile(dir + "/" + file); }, message);
+    }
+    try {
+        parseJsonFile(dir + "/bad.json");
+        ADD_FAILURE() << "no exception";
+    } catch (const json::parse_error& error) {
+        EXPECT_EQ(error.id, 101);
+        EXPECT_EQ(error.byte, 7u);
+        EXPECT_EQ(std::string(error.what()), "[json.exception.parse_error.101] parse error at line 2, column 3: " + dir +
+                                                 "/bad.json: syntax error while parsing value - unexpected ']'; "
+                                                 "expected '[', '{', or a literal");
+    }
+}

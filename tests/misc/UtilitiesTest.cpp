@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -166,3 +169,95 @@ TEST(Utilities, EnvironmentIsReadOnEveryCall)
 }
 
 } // namespace
+
+// What a document names is read only when it is a regular file, never beyond
+// its size; a FIFO (no writer: an open that waited would hang here) and a
+// device (endless) are refused before anything blocks or is allocated.
+TEST(Utilities, InputFilesAreRegularFilesReadUpToTheirSize)
+{
+    ScratchDirectory scratch;
+    const std::string dir = scratch.path();
+    std::ofstream(dir + "/text.step") << "ISO-10303-21;";
+    std::ofstream(dir + "/empty.step").flush();
+    fs::create_directory(dir + "/folder.step");
+    ASSERT_EQ(::mkfifo((dir + "/pipe.step").c_str(), 0600), 0);
+    fs::create_symlink(dir + "/text.step", dir + "/link.step");
+
+    struct Case {
+        std::string path;
+        std::optional<std::string> content; // readFileContent
+        std::string refusal;                // readInputFile and requireInputFile; "" when read
+    };
+    const std::vector<Case> cases = {
+        {dir + "/text.step", "ISO-10303-21;", ""},
+        {dir + "/link.step", "ISO-10303-21;", ""},
+        {dir + "/empty.step", "", "STEP file " + dir + "/empty.step is empty"},
+        {dir + "/missing.step", std::nullopt,
+         "Could not read STEP file " + dir + "/missing.step: No such file or directory"},
+        {dir + "/folder.step", std::nullopt,
+         "Could not read STEP file " + dir + "/folder.step: it is a directory, not a regular file"},
+        {dir + "/pipe.step", std::nullopt,
+         "Could not read STEP file " + dir + "/pipe.step: it is a FIFO, not a regular file"},
+        {"/dev/zero", std::nullopt, "Could not read STEP file /dev/zero: it is a device, not a regular file"},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.path);
+        EXPECT_EQ(readFileContent(testCase.path), testCase.content);
+        if (testCase.refusal.empty()) {
+            EXPECT_EQ(readInputFile(testCase.path, "STEP"), *testCase.content);
+            EXPECT_NO_THROW(requireInputFile(testCase.path, "STEP"));
+        } else {
+            expectMessage([&] { readInputFile(testCase.path, "STEP"); }, testCase.refusal);
+            expectMessage([&] { requireInputFile(testCase.path, "STEP"); }, testCase.refusal);
+        }
+    }
+}
+
+TEST(Utilities, FilesNamedByADocumentStayInTheWorkingDirectory)
+{
+    ScratchDirectory scratch;
+    const std::string outside = scratch.path() + "/outside.brep";
+    std::ofstream(outside) << "x";
+    const std::string wd = scratch.path() + "/case";
+    fs::create_directories(wd + "/geometry/raw");
+    fs::create_directories(wd + "/sub");
+    std::ofstream(wd + "/geometry/raw/a.brep") << "x";
+    fs::create_symlink(outside, wd + "/geometry/raw/out.brep");
+    fs::create_symlink(wd + "/geometry/raw/a.brep", wd + "/geometry/raw/in.brep");
+    fs::create_symlink(scratch.path(), wd + "/up");
+    const std::string real = fs::canonical(scratch.path()).string();
+    const std::string base = fs::canonical(wd).string();
+
+    struct Case {
+        std::string relative;
+        std::string refusal; // after "Invalid path \"<relative>\" of entity a: "; "" when accepted
+    };
+    const std::vector<Case> cases = {
+        {"geometry/raw/a.brep", ""},
+        {"geometry/raw/in.brep", ""},
+        {"geometry\\raw\\a.brep", ""},
+        // The stage's own form of a path below the working directory.
+        {"/geometry/raw/a.brep", ""},
+        {"C:\\models\\a.brep", "the path is absolute; name the file relative to the working directory"},
+        {"sub/../geometry/raw/a.brep", "the path must not contain \"..\""},
+        {"../outside.brep", "the path must not contain \"..\""},
+        {"..\\outside.brep", "the path must not contain \"..\""},
+        {"geometry/raw/..", "the path must not contain \"..\""},
+        {outside, "the path is absolute; name the file relative to the working directory"},
+        {"\\\\server\\share\\a.brep", "the path is absolute; name the file relative to the working directory"},
+        {"geometry/raw/out.brep", "it leads to " + real + "/outside.brep, outside the working directory " + base},
+        {"up/outside.brep", "it leads to " + real + "/outside.brep, outside the working directory " + base},
+        // Missing below a link that leads out: still outside.
+        {"up/missing.brep", "it leads to " + real + "/missing.brep, outside the working directory " + base},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.relative);
+        const std::string subject = "path \"" + testCase.relative + "\" of entity a";
+        if (testCase.refusal.empty()) {
+            EXPECT_EQ(fileInWorkingDirectory(wd, testCase.relative, subject), wd + "/" + testCase.relative);
+        } else {
+            expectMessage([&] { fileInWorkingDirectory(wd, testCase.relative, subject); },
+                          "Invalid " + subject + ": " + testCase.refusal);
+        }
+    }
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -95,8 +97,11 @@ TEST(ReadYaml, MoreThanOneDocumentIsRefused)
 TEST(ReadYaml, FilesThatCannotBeOpenedOrParsed)
 {
     ScratchDirectory directory;
-    for (const std::string path : {directory.path() + "/missing dir/../no such.yaml", directory.path(),
-                                   std::string()}) {
+    // A FIFO without a writer: an open that waited for one would hang here.
+    const std::string fifo = directory.path() + "/pipe.yaml";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string path : {directory.path() + "/missing dir/../no such.yaml", directory.path(), fifo,
+                                   std::string("/dev/zero"), std::string()}) {
         SCOPED_TRACE(path);
         expectMessage([&] { readYaml(path); }, "Could not open file: " + path);
     }

@@ -83,12 +83,12 @@ TEST(CadExchange, BrokenFilesRaiseClearMessages)
         bool iges;
         std::string message;
     } cases[] = {
-        {"missing.step", false, "Could not read STEP file " + directory + "/missing.step"},
-        {"empty.step", false, "Could not read STEP file " + directory + "/empty.step"},
+        {"missing.step", false, "Could not read STEP file " + directory + "/missing.step: No such file or directory"},
+        {"empty.step", false, "STEP file " + directory + "/empty.step is empty"},
         {"garbage.step", false, "Could not read STEP file " + directory + "/garbage.step"},
         {"truncated.step", false, "Could not read STEP file " + directory + "/truncated.step"},
-        {"missing.igs", true, "Error in IGES file (missing.igs) input data"},
-        {"empty.igs", true, std::string("IGES file empty.igs") + brepMessageTail},
+        {"missing.igs", true, "Could not read IGES file " + directory + "/missing.igs: No such file or directory"},
+        {"empty.igs", true, "IGES file " + directory + "/empty.igs is empty"},
         {"garbage.igs", true, "Error in IGES file (garbage.igs) input data"},
         {"truncated.igs", true, "No data to process in imported IGES file (truncated.igs)"},
     };

@@ -37,9 +37,8 @@ constexpr const char* reset = "\x1b[0m";
 
 nlohmann::json parseFile(const std::string& path)
 {
-    // An unopened stream shows as the parser's error for empty input.
-    std::ifstream stream(path);
-    return parseJsonLimited(stream, path);
+    // Every refusal names the file.
+    return parseJsonFile(path);
 }
 
 int runPipeline(const std::string& workingDirectory)

@@ -10,12 +10,16 @@
 #include <string>
 #include <vector>
 
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <TopExp_Explorer.hxx>
+#include <gp_Pnt.hxx>
 #include <nlohmann/json.hpp>
 
 #include "CaseSupport.h"
 #include "support/DirectorySnapshot.h"
 #include "support/Files.h"
 #include "support/ScratchDirectory.h"
+#include "topology/ShapeAlgorithms.h"
 
 namespace fs = std::filesystem;
 using json = nlohmann::json;
@@ -175,6 +179,89 @@ const std::vector<Hostile> hostileDocuments = {
          });
      },
      "Exception  Invalid CAD file name \"geometry/raw/large.brep\\0.step\": a CAD file name must not contain NUL"},
+
+    // Files only inside the working copy (the copy itself follows links and
+    // refuses FIFOs: those are met below the driver, in the model's tests).
+    {"entity path with ../",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) { entryNamed(raw["solids"], "large")["path"] = "geometry/../../reference/large.brep"; });
+     },
+     "Exception  Invalid path \"geometry/../../reference/large.brep\" of entity large: the path must not contain "
+     "\"..\""},
+    {"absolute entity path",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) { entryNamed(raw["solids"], "large")["path"] = "/etc/hostname"; });
+     },
+     "Exception  Invalid path \"/etc/hostname\" of entity large: the path is absolute; name the file "
+     "relative to the working directory"},
+    {"empty STEP file",
+     [](const fs::path& r) {
+         writeText(r / "model.step", "");
+         editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "readCADfiles"}, {"fileNames", {"model.step"}}}}; });
+     },
+     "Exception  STEP file <wd>/model.step is empty"},
+    {"empty raw document", [](const fs::path& r) { writeText(rawFile(r), ""); },
+     "Exception  JSON file <wd>/geometry/raw/RawGeometryData.json is empty"},
+    {"no expected result", [](const fs::path& r) { fs::remove(r / "result.json"); },
+     "Exception  Could not read JSON file <wd>/result.json: No such file or directory"},
+
+    // "dimensions" and the lists agree.
+    {"\"dimensions\" 2 over solids", [](const fs::path& r) { editRaw(r, [](json& raw) { raw["dimensions"] = 2; }); },
+     "Exception  Invalid \"dimensions\" 2: the highest kind of entity listed is solids (entity small under "
+     "\"solids\", dimension 3)."},
+    {"\"dimensions\" 1.5", [](const fs::path& r) { editRaw(r, [](json& raw) { raw["dimensions"] = 1.5; }); },
+     "Exception  Invalid \"dimensions\" 1.5: it must be a whole number from 1 to 3."},
+    {"shell under \"solids\"",
+     [](const fs::path& r) {
+         const TopoDS_Shape box = BRepPrimAPI_MakeBox(gp_Pnt(5, 0, 0), 1, 1, 1).Shape();
+         writeBrepFile(TopExp_Explorer(box, TopAbs_SHELL).Current(), (r / "geometry/raw/hull.brep").string());
+         editRaw(r, [](json& raw) { raw["solids"].push_back({{"name", "hull"}, {"path", "geometry/raw/hull.brep"}}); });
+     },
+     "Exception  Entity hull listed under \"solids\" is not a solid: its file holds a shell."},
+
+    // The library's errors name the value's place.
+    {"wrong type for a nested key",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "addAir"}, {"padding", "1"}}}; });
+     },
+     "Exception  [json.exception.type_error.302] (/operate/0/padding) type must be number, but is string"},
+    {"wrong type deep in a group",
+     [](const fs::path& r) { editRaw(r, [](json& raw) { entryNamed(raw["domains"], "pair")["entities"][1] = 7; }); },
+     "Exception  [json.exception.type_error.302] (/domains/0/entities/1) type must be string, but is number"},
+
+    // Values the kernel cannot hold; the model's box is [0,3]x[0,2]x[0,2].
+    {"scale 1e300",
+     [](const fs::path& r) { editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "scale"}, {"scale", 1e300}}}; }); },
+     "Exception  Invalid \"scale\" 1e+300: it would put the model's coordinates at 3e+300, beyond the kernel's "
+     "range (1e+100)."},
+    // Judged on the model as each factor meets it: the first already breaks it.
+    {"scale 1e150 then 1e-150",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) {
+             raw["operate"] = {{{"function", "scale"}, {"scale", 1e150}}, {{"function", "scale"}, {"scale", 1e-150}}};
+         });
+     },
+     "Exception  Invalid \"scale\" 1e+150: it would put the model's coordinates at 3e+150, beyond the kernel's "
+     "range (1e+100)."},
+    // The smallest double, 4.94066e-324, times the box's side 3: 1.482197e-323, shown to six digits.
+    {"scale 5e-324",
+     [](const fs::path& r) { editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "scale"}, {"scale", 5e-324}}}; }); },
+     "Exception  Invalid \"scale\" 4.94066e-324: it would shrink the model to 1.4822e-323, below the kernel's "
+     "confusion distance (1e-07)."},
+    {"padding 1e200",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) { raw["operate"] = {{{"function", "addAir"}, {"padding", 1e200}}}; });
+     },
+     "Exception  Invalid \"padding\" 1e+200 for addAir: the air would reach 1e+200, beyond the kernel's range "
+     "(1e+100)."},
+
+    // A duplicated group name is named.
+    {"duplicated group name",
+     [](const fs::path& r) {
+         editRaw(r, [](json& raw) { raw["boundaries"].push_back({{"name", "pair"}, {"entities", {"sideFace"}}}); });
+     },
+     "Exception  Names of boundaries and domains are not unique! Please rename boundaries or domains! The name pair "
+     "is used twice."},
 };
 
 TEST(HostileDocuments, EachEndsInItsExactOutcome)
