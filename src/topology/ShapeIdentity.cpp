@@ -5,17 +5,18 @@
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepBndLib.hxx>
 #include <BRepGProp.hxx>
-#include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
 #include <Message_Report.hxx>
+#include <Precision.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Vertex.hxx>
 
+#include "topology/BoundedMesh.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 
@@ -77,13 +78,18 @@ void meshUnlocked(const TopoDS_Shape& shape)
         }
         double xmin, ymin, zmin, xmax, ymax, zmax;
         box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
-        const double deflection = 0.001 * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        const double extent = std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        if (!(extent > 0.0)) {
+            return; // a shape without extent has nothing a triangulation could show
+        }
+        // The mesher refuses a deflection below the kernel's confusion distance.
+        const double deflection = std::max(0.001 * extent, Precision::Confusion());
         // A triangulation at least this fine is one the mesher would keep as it
         // is; the check is far cheaper than building the mesher.
         if (BRepTools::Triangulation(shape, deflection, true)) {
             return;
         }
-        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
+        meshWithinLimit(shape, deflection, 0.5, "meshShape");
     });
 }
 
