@@ -14,6 +14,7 @@
 #include <TopAbs_ShapeEnum.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_ListOfShape.hxx>
+#include <TopTools_MapOfShape.hxx>
 
 #include "geometryData/AirBuilder.h"
 #include "geometryData/BoundaryGroup.h"
@@ -30,17 +31,17 @@
 
 namespace {
 
-// Fills a new group with the entities that are the same shape as the target;
-// its id becomes that of the last one. A group left empty fails here.
+// A new group of the entities found; its id becomes that of the last one. A
+// group left empty fails here.
 template <typename GroupType>
 std::shared_ptr<GroupType> airGroup(const std::string& name, const std::string& label, const std::string& role,
-                                    const SameShapeSearch& candidates, const TopoDS_Shape& target)
+                                    const std::vector<std::shared_ptr<TopoEntity>>& found)
 {
     auto group = std::make_shared<GroupType>();
     group->setName(name);
     group->setLabel(label);
     group->setRole(role);
-    for (const auto& entity : candidates.sameAs(target)) {
+    for (const auto& entity : found) {
         group->setId(entity->getId());
         group->addEntity(entity);
     }
@@ -49,6 +50,38 @@ std::shared_ptr<GroupType> airGroup(const std::string& name, const std::string& 
     }
     group->buildShape();
     return group;
+}
+
+// The entities whose shapes are among the pieces (the very sub-shapes of the
+// partition that the fuse's history gives), in entity order.
+std::vector<std::shared_ptr<TopoEntity>> entitiesAmong(const std::vector<std::shared_ptr<TopoEntity>>& entities,
+                                                       const TopTools_MapOfShape& pieces)
+{
+    std::vector<std::shared_ptr<TopoEntity>> found;
+    for (const auto& entity : entities) {
+        if (pieces.Contains(entity->getShape())) {
+            found.push_back(entity);
+        }
+    }
+    return found;
+}
+
+TopTools_MapOfShape piecesOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    TopTools_MapOfShape pieces;
+    for (TopExp_Explorer explorer(shape, type); explorer.More(); explorer.Next()) {
+        pieces.Add(explorer.Current());
+    }
+    return pieces;
+}
+
+TopTools_MapOfShape piecesOf(const TopTools_ListOfShape& shapes)
+{
+    TopTools_MapOfShape pieces;
+    for (const TopoDS_Shape& shape : shapes) {
+        pieces.Add(shape);
+    }
+    return pieces;
 }
 
 // The faces among the entities that share area with the face: the box test
@@ -267,29 +300,47 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
         const PartitionPieces pieces(newPartition);
         newEntities = pieces.makeEntities(1);
 
-        const SameShapeSearch pieceCandidates(newEntities, modelDimension);
-        const SameShapeSearch boundaryCandidates(newEntities, modelDimension - 1);
-        newDomains.push_back(airGroup<DomainGroup>("air", "Air", "air", pieceCandidates, airShape));
+        // Where the builder made the partition, its history says which pieces
+        // are the air and its outer boundary; elsewhere the air's shapes are
+        // found among the new entities by shape.
+        const bool fromHistory = !builder.getPartitionShape().IsNull();
+        const bool searched = !fromHistory || !terminalFaces.IsEmpty() || !axisShape.IsNull();
+        const std::vector<std::shared_ptr<TopoEntity>> none;
+        const SameShapeSearch pieceCandidates(searched ? newEntities : none, modelDimension);
+        const SameShapeSearch boundaryCandidates(searched ? newEntities : none, modelDimension - 1);
+        if (fromHistory) {
+            // The boxes of the statistics follow the triangulations that the
+            // search would have left.
+            SameShapeSearch::meshAsSearchWould(newEntities, modelDimension, airShape);
+            SameShapeSearch::meshAsSearchWould(newEntities, modelDimension - 1, infinity);
+        }
+        newDomains.push_back(airGroup<DomainGroup>(
+            "air", "Air", "air",
+            fromHistory ? entitiesAmong(newEntities, piecesOf(airShape, TopAbs_SOLID)) : pieceCandidates.sameAs(airShape)));
         if (!infinity.IsNull()) {
-            newBoundaries.push_back(
-                airGroup<BoundaryGroup>("air_infinity", "Infinity", "infinity", boundaryCandidates, infinity));
+            newBoundaries.push_back(airGroup<BoundaryGroup>(
+                "air_infinity", "Infinity", "infinity",
+                fromHistory ? entitiesAmong(newEntities, piecesOf(builder.getInfinityFaces()))
+                            : boundaryCandidates.sameAs(infinity)));
         }
         if (getAppName() == "INDUCTION" && modelDimension == 3) {
-            // Every terminal is a face here: the box air refuses anything else above.
+            // Every terminal is a face here: anything else is refused above.
+            // With terminals the partition is never the builder's.
             int n = 1;
             for (const TopoDS_Shape& face : terminalFaces) {
-                if (boundaryCandidates.sameAs(face).empty()) {
+                const auto found = boundaryCandidates.sameAs(face);
+                if (found.empty()) {
                     requireTerminalMatch(terminalEntityNames[static_cast<std::size_t>(n - 1)], face, newEntities);
                 }
                 const std::string name = "Terminal" + std::to_string(n);
-                newBoundaries.push_back(airGroup<BoundaryGroup>(name, name, n % 2 == 1 ? "terminal" : "terminal2",
-                                                                boundaryCandidates, face));
+                newBoundaries.push_back(
+                    airGroup<BoundaryGroup>(name, name, n % 2 == 1 ? "terminal" : "terminal2", found));
                 ++n;
             }
         }
         if (!axisShape.IsNull()) {
-            newBoundaries.push_back(
-                airGroup<BoundaryGroup>("air_axis", "Symmetry Axis", "axis", boundaryCandidates, axisShape));
+            newBoundaries.push_back(airGroup<BoundaryGroup>("air_axis", "Symmetry Axis", "axis",
+                                                            boundaryCandidates.sameAs(axisShape)));
         }
         pieces.relate(newRelations, modelDimension);
         // The document's groups still hold the old entities until the

@@ -33,14 +33,7 @@ std::vector<std::shared_ptr<TopoEntity>> SameShapeSearch::sameAs(const TopoDS_Sh
     if (target.IsNull()) {
         return found;
     }
-    std::vector<TopoDS_Shape> pieces;
-    if (target.ShapeType() == TopAbs_COMPOUND) {
-        for (TopExp_Explorer explorer(target, getMainShapeType(target)); explorer.More(); explorer.Next()) {
-            pieces.push_back(explorer.Current());
-        }
-    } else {
-        pieces.push_back(target);
-    }
+    const std::vector<TopoDS_Shape> pieces = piecesOf(target);
     std::vector<Measure> parts;
     for (const auto& piece : pieces) {
         parts.push_back(measureOf(piece));
@@ -58,6 +51,51 @@ std::vector<std::shared_ptr<TopoEntity>> SameShapeSearch::sameAs(const TopoDS_Sh
         }
     }
     return found;
+}
+
+// The parts of the target that a member is compared with, in the order of the comparison.
+std::vector<TopoDS_Shape> SameShapeSearch::piecesOf(const TopoDS_Shape& target)
+{
+    std::vector<TopoDS_Shape> pieces;
+    if (target.ShapeType() == TopAbs_COMPOUND) {
+        for (TopExp_Explorer explorer(target, getMainShapeType(target)); explorer.More(); explorer.Next()) {
+            pieces.push_back(explorer.Current());
+        }
+    } else {
+        pieces.push_back(target);
+    }
+    return pieces;
+}
+
+// The comparison of a member with the target's pieces meshes the member and
+// each piece of its type in turn and stops at the piece that matches it.
+void SameShapeSearch::meshAsSearchWould(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension,
+                                        const TopoDS_Shape& target)
+{
+    if (target.IsNull()) {
+        return;
+    }
+    const std::vector<TopoDS_Shape> pieces = piecesOf(target);
+    for (const auto& entity : entities) {
+        const TopoDS_Shape member = entity->getShape();
+        if (entity->getDimensionType() != dimension || member.IsNull()) {
+            continue;
+        }
+        const TopAbs_ShapeEnum type = member.ShapeType();
+        if (type != TopAbs_SOLID && type != TopAbs_FACE && type != TopAbs_EDGE) {
+            continue;
+        }
+        for (const auto& piece : pieces) {
+            if (piece.ShapeType() != type) {
+                continue;
+            }
+            meshShape(member);
+            meshShape(piece);
+            if (piece.IsSame(member)) {
+                break;
+            }
+        }
+    }
 }
 
 // The full comparison triangulates both shapes before it measures them, and

@@ -21,6 +21,13 @@ public:
     // The matching entities, in entity order; none for a null target.
     std::vector<std::shared_ptr<TopoEntity>> sameAs(const TopoDS_Shape& target) const;
 
+    // For a caller that knows the matches already (the very pieces of the
+    // target, from an operation's history): leaves the entities of the
+    // dimension triangulated exactly as a search for the target would have,
+    // without measuring or comparing anything.
+    static void meshAsSearchWould(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension,
+                                  const TopoDS_Shape& target);
+
 private:
     struct Measure {
         double mass = 0.0;
@@ -29,6 +36,7 @@ private:
     Measure measureOf(const TopoDS_Shape& shape) const;
     bool mayBeSame(const Measure& entity, const Measure& part) const;
     static void meshAsComparisonWould(const TopoDS_Shape& member, const std::vector<TopoDS_Shape>& pieces);
+    static std::vector<TopoDS_Shape> piecesOf(const TopoDS_Shape& target);
 
     int dimension;
     std::vector<std::shared_ptr<TopoEntity>> members;
