@@ -24,6 +24,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
+#include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "support/DirectorySnapshot.h"
@@ -532,6 +533,13 @@ TEST_F(AddAir, OneFuseGivesThePartitionOfTheModelAndItsAir)
         const auto air = model.getDomain("air");
         EXPECT_EQ(static_cast<int>(air->getEntities().size()), c.airSolids);
         expectClose(sumOfMeasures(air, 3), c.airVolume, "air volume");
+        // The fuse's history names what the search by shape finds.
+        const auto infinity = model.getBoundary("air_infinity");
+        EXPECT_EQ(namesOf(air->getEntities()),
+                  namesOf(SameShapeSearch(model.getEntities(), 3).sameAs(air->getShape())));
+        EXPECT_EQ(namesOf(infinity->getEntities()),
+                  namesOf(SameShapeSearch(model.getEntities(), 2).sameAs(infinity->getShape())));
+        EXPECT_GE(infinity->getEntities().size(), 6u);
 
         TopoDS_Shape region = c.region;
         TopTools_IndexedMapOfShape modelSolids;
