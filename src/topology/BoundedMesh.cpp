@@ -13,10 +13,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <BRepCheck_Analyzer.hxx>
+#include <BRepCheck_Wire.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
 #include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Edge.hxx>
+#include <TopoDS_Face.hxx>
 
 #include "vemra_exception.h"
 
@@ -31,22 +35,39 @@ void meshInPlace(const TopoDS_Shape& shape, double deflection, double angle)
     BRepMesh_IncrementalMesh(shape, deflection, false, angle, false);
 }
 
-// The indices (from 1, in the kernel's map order) of the faces that the
-// shape check finds invalid: the only faces on which the mesher is known to stall.
-std::vector<int> invalidFaces(const TopTools_IndexedMapOfShape& faces)
+// Whether a wire of the face crosses itself in the face's parameters, which
+// the shape check reports as invalid: the Delaunay frontier of such a face is
+// where the mesher is known to loop. The test alone costs far less than the
+// whole shape check.
+bool crossesItself(const TopoDS_Face& face)
+{
+    for (TopExp_Explorer wires(face, TopAbs_WIRE); wires.More(); wires.Next()) {
+        TopoDS_Edge first;
+        TopoDS_Edge second;
+        if (BRepCheck_Wire(TopoDS::Wire(wires.Current())).SelfIntersect(face, first, second) ==
+            BRepCheck_SelfIntersectingWire) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The indices (from 1, in the kernel's map order) of the faces on which the
+// mesher may stall.
+std::vector<int> suspectFaces(const TopTools_IndexedMapOfShape& faces)
 {
     std::vector<int> found;
     for (int i = 1; i <= faces.Extent(); ++i) {
-        if (!BRepCheck_Analyzer(faces(i), true).IsValid()) {
+        if (crossesItself(TopoDS::Face(faces(i)))) {
             found.push_back(i);
         }
     }
     return found;
 }
 
-// What the bounded meshing found for a shape holding invalid faces, so that
+// What the bounded meshing found for a shape holding suspect faces, so that
 // the probes (seconds each) run once per shape and accuracy, however often
-// the shape is meshed again. Shapes without invalid faces are never kept.
+// the shape is meshed again. Shapes without suspect faces are never kept.
 struct Outcome {
     TopoDS_Shape key;
     double deflection;
@@ -122,7 +143,7 @@ Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces
     std::ostringstream message;
     message << "the mesher does not end on face " << stalling << " of " << faces.Extent() << " within "
             << meshTimeLimitSeconds << " s at any deflection tried (" << tried.str()
-            << "); the face is invalid by the shape check";
+            << "); a wire of the face crosses itself";
     outcome.used = 0.0;
     outcome.error = message.str();
     return outcome;
@@ -175,7 +196,7 @@ double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angl
     if (!outcome) {
         TopTools_IndexedMapOfShape faces;
         TopExp::MapShapes(shape, TopAbs_FACE, faces);
-        const std::vector<int> suspects = invalidFaces(faces);
+        const std::vector<int> suspects = suspectFaces(faces);
         if (suspects.empty()) {
             meshInPlace(shape, deflection, angle);
             return deflection;

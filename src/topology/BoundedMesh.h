@@ -6,13 +6,13 @@
 
 // The kernel's mesher, run so that it always ends.
 //
-// On a face that the shape check finds invalid (a self-intersecting wire, for
-// one) the mesher can loop without end, and on that path it polls no progress
+// On a face whose wire crosses itself (which the shape check finds invalid)
+// the mesher can loop without end, and on that path it polls no progress
 // range, so it cannot be stopped from inside the process. A shape holding such
 // a face is therefore meshed first in a child process that is killed when the
 // time limit passes; only a meshing that ended there is repeated in place
-// (the mesher is deterministic, so it ends here too). Shapes whose faces are
-// all valid are meshed in place at once, as they always were.
+// (the mesher is deterministic, so it ends here too). Other shapes are meshed
+// in place at once, as they always were.
 
 // The time a child meshing may take before it counts as stalled.
 constexpr double meshTimeLimitSeconds = 2.0;

@@ -63,7 +63,7 @@ TEST(BoundedMesh, MeshesInPlaceAtTheDeflectionAsked)
         bool triangulated; // the mesher leaves a face whose wire crosses itself bare
     } cases[] = {
         {"valid cube", unitCube(), true},
-        {"face invalid by the shape check, on which the mesher ends", bowTie(), false},
+        {"face whose wire crosses itself, on which the mesher ends", bowTie(), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
