@@ -159,7 +159,11 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
     }
     if (child == 0) {
         // The child only meshes its own copy of the memory and reports by its
-        // exit status; it never returns into the caller's code.
+        // exit status; it never returns into the caller's code. A crash ends it
+        // by the signal, not through the process's own fatal-signal report.
+        for (const int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+            std::signal(signal, SIG_DFL);
+        }
         int status = 0;
         try {
             meshInPlace(shape, deflection, angle);
@@ -177,7 +181,10 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
             // A meshing that raised ends too: in place it raises again, as it always did.
             return WIFEXITED(status);
         }
-        if (done < 0 || std::chrono::steady_clock::now() >= deadline) {
+        if (done < 0) {
+            return false; // reaped elsewhere: its outcome is unknown, and its id may be another's now
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
             break;
         }
         std::this_thread::sleep_for(pause);
