@@ -317,6 +317,11 @@ TopoDS_Shape AirBuilder::getPartitionShape() const
     return partition;
 }
 
+TopTools_ListOfShape AirBuilder::getInfinityFaces() const
+{
+    return partition.IsNull() ? TopTools_ListOfShape() : infinityFaces;
+}
+
 void AirBuilder::createBoxAir()
 {
     ShapeList list(entities);
@@ -474,6 +479,7 @@ void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
     infinityBoundary = infinity;
     air = airSolids;
     partition = fuse.shape;
+    infinityFaces = outer;
 }
 
 void AirBuilder::createPlanarAir()

@@ -44,6 +44,10 @@ public:
     // the model's shapes and the air's solids gives, when the construction has
     // made it on the way (the box without terminals); null otherwise.
     TopoDS_Shape getPartitionShape() const;
+    // The partition's faces that make up the infinity boundary, as the
+    // history of the fuse that made the partition gives them; empty when the
+    // partition is left to the caller.
+    TopTools_ListOfShape getInfinityFaces() const;
 
 private:
     void createBoxAir();
@@ -59,4 +63,5 @@ private:
     TopoDS_Shape air;
     TopoDS_Shape axis;
     TopoDS_Shape partition;
+    TopTools_ListOfShape infinityFaces;
 };

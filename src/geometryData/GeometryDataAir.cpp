@@ -8,10 +8,13 @@
 #include <utility>
 #include <vector>
 
+#include <BRepBndLib.hxx>
+#include <Bnd_Box.hxx>
 #include <Standard_Failure.hxx>
 #include <TopAbs_ShapeEnum.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_ListOfShape.hxx>
+#include <TopTools_MapOfShape.hxx>
 
 #include "geometryData/AirBuilder.h"
 #include "geometryData/BoundaryGroup.h"
@@ -29,17 +32,17 @@
 
 namespace {
 
-// Fills a new group with the entities that are the same shape as the target;
-// its id becomes that of the last one. A group left empty fails here.
+// A new group of the entities found; its id becomes that of the last one. A
+// group left empty fails here.
 template <typename GroupType>
 std::shared_ptr<GroupType> airGroup(const std::string& name, const std::string& label, const std::string& role,
-                                    const SameShapeSearch& candidates, const TopoDS_Shape& target)
+                                    const std::vector<std::shared_ptr<TopoEntity>>& found)
 {
     auto group = std::make_shared<GroupType>();
     group->setName(name);
     group->setLabel(label);
     group->setRole(role);
-    for (const auto& entity : candidates.sameAs(target)) {
+    for (const auto& entity : found) {
         group->setId(entity->getId());
         group->addEntity(entity);
     }
@@ -48,6 +51,117 @@ std::shared_ptr<GroupType> airGroup(const std::string& name, const std::string& 
     }
     group->buildShape();
     return group;
+}
+
+// The entities whose shapes are among the pieces (the very sub-shapes of the
+// partition that the fuse's history gives), in entity order.
+std::vector<std::shared_ptr<TopoEntity>> entitiesAmong(const std::vector<std::shared_ptr<TopoEntity>>& entities,
+                                                       const TopTools_MapOfShape& pieces)
+{
+    std::vector<std::shared_ptr<TopoEntity>> found;
+    for (const auto& entity : entities) {
+        if (pieces.Contains(entity->getShape())) {
+            found.push_back(entity);
+        }
+    }
+    return found;
+}
+
+TopTools_MapOfShape piecesOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    TopTools_MapOfShape pieces;
+    for (TopExp_Explorer explorer(shape, type); explorer.More(); explorer.Next()) {
+        pieces.Add(explorer.Current());
+    }
+    return pieces;
+}
+
+TopTools_MapOfShape piecesOf(const TopTools_ListOfShape& shapes)
+{
+    TopTools_MapOfShape pieces;
+    for (const TopoDS_Shape& shape : shapes) {
+        pieces.Add(shape);
+    }
+    return pieces;
+}
+
+// The faces among the entities that share area with the face: the box test
+// keeps the Boolean common to the faces near it.
+std::vector<std::shared_ptr<TopoEntity>> facesSharingArea(const std::vector<std::shared_ptr<TopoEntity>>& entities,
+                                                          const TopoDS_Shape& face)
+{
+    Bnd_Box bounds;
+    BRepBndLib::Add(face, bounds, false);
+    std::vector<std::shared_ptr<TopoEntity>> found;
+    for (const auto& entity : entities) {
+        if (entity->getDimensionType() != 2) {
+            continue;
+        }
+        Bnd_Box candidate;
+        BRepBndLib::Add(entity->getShape(), candidate, false);
+        if (!bounds.IsOut(candidate) && shapesShareFace(face, entity->getShape())) {
+            found.push_back(entity);
+        }
+    }
+    return found;
+}
+
+// Why no face of the new partition is the terminal face: the group it would
+// fill stays empty otherwise.
+void requireTerminalMatch(const std::string& name, const TopoDS_Shape& face,
+                          const std::vector<std::shared_ptr<TopoEntity>>& newEntities)
+{
+    const std::size_t sharing = facesSharingArea(newEntities, face).size();
+    const std::string none = ": no face of the model with its air matches it.";
+    if (sharing == 0) {
+        throw vemra_exception("Terminal " + name + " lies on no face of the model" + none);
+    }
+    if (sharing == 1) {
+        throw vemra_exception("Terminal " + name + " is smaller than the section of the model it lies on" + none);
+    }
+    throw vemra_exception("Terminal " + name + " spans " + std::to_string(sharing) +
+                          " faces of the model, across more than one solid" + none);
+}
+
+// A document group must still name whole entities of the new partition: one
+// whose entities all lie beyond the terminal planes would be left empty, and
+// a face that a terminal plane cuts is no longer one face.
+template <typename GroupList>
+void requireGroupsInAir(const GroupList& groups, const SameShapeSearch& pieces, const SameShapeSearch& faces,
+                        const std::vector<std::shared_ptr<TopoEntity>>& newEntities,
+                        const std::set<const TopoEntity*>& changed)
+{
+    for (const auto& group : groups) {
+        bool judged = false; // only solids and faces that were in the model are judged here
+        bool anyFound = false;
+        std::string cutFace;
+        for (const auto& entity : group->getEntities()) {
+            const TopoDS_Shape shape = entity->getShape();
+            const int dimension = entity->getDimensionType();
+            if ((dimension != 3 && dimension != 2) || shape.IsNull() ||
+                (!entity->isActive() && changed.count(entity.get()) == 0)) {
+                continue;
+            }
+            judged = true;
+            if (!entity->isActive()) {
+                continue; // left out of the model: it lies beyond the terminal planes
+            }
+            const SameShapeSearch& search = dimension == 2 ? faces : pieces;
+            if (!search.sameAs(shape).empty()) {
+                anyFound = true;
+            } else if (cutFace.empty() && entity->getDimensionType() == 2 &&
+                       !facesSharingArea(newEntities, shape).empty()) {
+                cutFace = entity->getName();
+            }
+        }
+        if (!cutFace.empty()) {
+            throw vemra_exception("Group " + group->getName() + " names face " + cutFace +
+                                  ", which a terminal plane cuts.");
+        }
+        if (judged && !anyFound) {
+            throw vemra_exception("Group " + group->getName() + ": its entities lie wholly beyond the terminal planes.");
+        }
+    }
 }
 
 // The shapes and active flags of the entities, to put back when the air
@@ -134,16 +248,19 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
     // Terminals in entity order; names that match nothing are ignored.
     const std::set<std::string> terminalNames(terminals.begin(), terminals.end());
     TopTools_ListOfShape terminalFaces;
+    std::vector<std::string> terminalEntityNames;
     for (const auto& entity : entities) {
         if (terminalNames.count(entity->getName()) == 0) {
             continue;
         }
         const TopoDS_Shape shape = entity->getShape();
-        // Only the box is cut at terminal planes; the rectangles ignore terminals.
-        if (mode == boxAir && (shape.IsNull() || shape.ShapeType() != TopAbs_FACE)) {
+        // Only the box is cut at terminal planes and the rectangles ignore
+        // terminals, yet a terminal that is not a face is refused in every mode.
+        if (shape.IsNull() || shape.ShapeType() != TopAbs_FACE) {
             throw vemra_exception("Terminal " + entity->getName() + " is not a face.");
         }
         terminalFaces.Append(shape);
+        terminalEntityNames.push_back(entity->getName());
     }
 
     const EntityStates before(entities);
@@ -185,32 +302,57 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
         const PartitionPieces pieces(newPartition);
         newEntities = pieces.makeEntities(1);
 
-        const SameShapeSearch pieceCandidates(newEntities, modelDimension);
-        const SameShapeSearch boundaryCandidates(newEntities, modelDimension - 1);
-        newDomains.push_back(airGroup<DomainGroup>("air", "Air", "air", pieceCandidates, airShape));
+        // Where the builder made the partition, its history says which pieces
+        // are the air and its outer boundary; elsewhere the air's shapes are
+        // found among the new entities by shape.
+        const bool fromHistory = !builder.getPartitionShape().IsNull();
+        const bool searched = !fromHistory || !terminalFaces.IsEmpty() || !axisShape.IsNull();
+        const std::vector<std::shared_ptr<TopoEntity>> none;
+        const SameShapeSearch pieceCandidates(searched ? newEntities : none, modelDimension);
+        const SameShapeSearch boundaryCandidates(searched ? newEntities : none, modelDimension - 1);
+        if (fromHistory) {
+            // The boxes of the statistics follow the triangulations that the
+            // search would have left.
+            SameShapeSearch::meshAsSearchWould(newEntities, modelDimension, airShape);
+            SameShapeSearch::meshAsSearchWould(newEntities, modelDimension - 1, infinity);
+        }
+        newDomains.push_back(airGroup<DomainGroup>(
+            "air", "Air", "air",
+            fromHistory ? entitiesAmong(newEntities, piecesOf(airShape, TopAbs_SOLID)) : pieceCandidates.sameAs(airShape)));
         if (!infinity.IsNull()) {
-            newBoundaries.push_back(
-                airGroup<BoundaryGroup>("air_infinity", "Infinity", "infinity", boundaryCandidates, infinity));
+            newBoundaries.push_back(airGroup<BoundaryGroup>(
+                "air_infinity", "Infinity", "infinity",
+                fromHistory ? entitiesAmong(newEntities, piecesOf(builder.getInfinityFaces()))
+                            : boundaryCandidates.sameAs(infinity)));
         }
         if (getAppName() == "INDUCTION" && modelDimension == 3) {
-            // Every terminal is a face here: the box air refuses anything else above.
+            // Every terminal is a face here: anything else is refused above.
+            // With terminals the partition is never the builder's.
             int n = 1;
             for (const TopoDS_Shape& face : terminalFaces) {
+                const auto found = boundaryCandidates.sameAs(face);
+                if (found.empty()) {
+                    requireTerminalMatch(terminalEntityNames[static_cast<std::size_t>(n - 1)], face, newEntities);
+                }
                 const std::string name = "Terminal" + std::to_string(n);
-                newBoundaries.push_back(airGroup<BoundaryGroup>(name, name, n % 2 == 1 ? "terminal" : "terminal2",
-                                                                boundaryCandidates, face));
+                newBoundaries.push_back(
+                    airGroup<BoundaryGroup>(name, name, n % 2 == 1 ? "terminal" : "terminal2", found));
                 ++n;
             }
         }
         if (!axisShape.IsNull()) {
-            newBoundaries.push_back(
-                airGroup<BoundaryGroup>("air_axis", "Symmetry Axis", "axis", boundaryCandidates, axisShape));
+            newBoundaries.push_back(airGroup<BoundaryGroup>("air_axis", "Symmetry Axis", "axis",
+                                                            boundaryCandidates.sameAs(axisShape)));
         }
         pieces.relate(newRelations, modelDimension);
         // The document's groups still hold the old entities until the
         // finalisation refills them from their shapes, which must show the trim.
         if (groupMode != groupsFromAllEntities) {
             const std::set<const TopoEntity*> trimmed = before.changed();
+            if (mode == boxAir && !terminalFaces.IsEmpty()) {
+                requireGroupsInAir(domains, pieceCandidates, boundaryCandidates, newEntities, trimmed);
+                requireGroupsInAir(boundaries, pieceCandidates, boundaryCandidates, newEntities, trimmed);
+            }
             rebuildGroupsHolding(domains, trimmed, formerGroups);
             rebuildGroupsHolding(boundaries, trimmed, formerGroups);
         }

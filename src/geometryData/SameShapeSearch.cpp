@@ -1,14 +1,8 @@
 #include "geometryData/SameShapeSearch.h"
 
 #include <algorithm>
-#include <cmath>
-
-#include <BRepGProp.hxx>
-#include <GProp_GProps.hxx>
-#include <TopExp_Explorer.hxx>
 
 #include "geometryData/TopoEntity.h"
-#include "topology/ShapeAlgorithms.h"
 
 SameShapeSearch::SameShapeSearch(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
     : dimension(dimension)
@@ -23,7 +17,7 @@ SameShapeSearch::SameShapeSearch(const std::vector<std::shared_ptr<TopoEntity>>&
         // own measure says nothing.
         const bool single = !shape.IsNull() && shape.ShapeType() != TopAbs_COMPOUND;
         measured.push_back(single);
-        measures.push_back(single ? measureOf(shape) : Measure());
+        measures.push_back(single ? identityMeasureOf(shape, dimension) : IdentityMeasure());
     }
 }
 
@@ -33,73 +27,43 @@ std::vector<std::shared_ptr<TopoEntity>> SameShapeSearch::sameAs(const TopoDS_Sh
     if (target.IsNull()) {
         return found;
     }
-    std::vector<TopoDS_Shape> pieces;
-    if (target.ShapeType() == TopAbs_COMPOUND) {
-        for (TopExp_Explorer explorer(target, getMainShapeType(target)); explorer.More(); explorer.Next()) {
-            pieces.push_back(explorer.Current());
-        }
-    } else {
-        pieces.push_back(target);
-    }
-    std::vector<Measure> parts;
+    const std::vector<TopoDS_Shape> pieces = identityPieces(target);
+    std::vector<IdentityMeasure> parts;
     for (const auto& piece : pieces) {
-        parts.push_back(measureOf(piece));
+        parts.push_back(identityMeasureOf(piece, dimension));
     }
     for (std::size_t i = 0; i < members.size(); ++i) {
-        const bool near = !measured[i] || std::any_of(parts.begin(), parts.end(), [&](const Measure& part) {
-            return mayBeSame(measures[i], part);
+        const bool near = !measured[i] || std::any_of(parts.begin(), parts.end(), [&](const IdentityMeasure& part) {
+            return mayBeSameByMeasure(measures[i], part, dimension);
         });
         if (near) {
             if (isSameShape(members[i]->getShape(), target)) {
                 found.push_back(members[i]);
             }
         } else {
-            meshAsComparisonWould(members[i]->getShape(), pieces);
+            meshAsIdentityTestWould(members[i]->getShape(), pieces);
         }
     }
     return found;
 }
 
-// The full comparison triangulates both shapes before it measures them, and
-// the statistics boxes follow those triangulations: a member passed over must
-// be left meshed exactly as the comparison would have left it, in the same
-// order (the member first, then each piece of the target of its type).
-void SameShapeSearch::meshAsComparisonWould(const TopoDS_Shape& member, const std::vector<TopoDS_Shape>& pieces)
+void SameShapeSearch::meshAsSearchWould(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension,
+                                        const TopoDS_Shape& target)
 {
-    const TopAbs_ShapeEnum type = member.ShapeType();
-    if (type != TopAbs_SOLID && type != TopAbs_FACE && type != TopAbs_EDGE) {
+    if (target.IsNull()) {
         return;
     }
-    for (const auto& piece : pieces) {
-        if (piece.ShapeType() == type) {
-            meshShape(member);
-            meshShape(piece);
+    // The comparison of a member with the target's pieces meshes the member
+    // and each piece of its type in turn and stops at the piece that matches it.
+    const std::vector<TopoDS_Shape> pieces = identityPieces(target);
+    for (const auto& entity : entities) {
+        const TopoDS_Shape member = entity->getShape();
+        if (entity->getDimensionType() != dimension || member.IsNull()) {
+            continue;
         }
+        const auto match = std::find_if(pieces.begin(), pieces.end(),
+                                        [&](const TopoDS_Shape& piece) { return piece.IsSame(member); });
+        const std::vector<TopoDS_Shape> compared(pieces.begin(), match == pieces.end() ? match : match + 1);
+        meshAsIdentityTestWould(member, compared);
     }
-}
-
-// The exact-geometry properties that the identity test compares.
-SameShapeSearch::Measure SameShapeSearch::measureOf(const TopoDS_Shape& shape) const
-{
-    GProp_GProps properties;
-    if (dimension == 3) {
-        BRepGProp::VolumeProperties(shape, properties, false, false, false);
-    } else if (dimension == 2) {
-        BRepGProp::SurfaceProperties(shape, properties, false, false);
-    } else {
-        BRepGProp::LinearProperties(shape, properties, false, false);
-    }
-    return {properties.Mass(), properties.CentreOfMass()};
-}
-
-// A necessary condition of the identity test (twice its tolerances, which it
-// takes from the entity), so that no match is ever passed over.
-bool SameShapeSearch::mayBeSame(const Measure& entity, const Measure& part) const
-{
-    const double mass = std::fabs(entity.mass);
-    if (std::fabs(entity.mass - part.mass) > 0.002 * mass + 1e-12) {
-        return false;
-    }
-    const double size = dimension == 3 ? std::cbrt(mass) : dimension == 2 ? std::sqrt(mass) : mass;
-    return entity.centre.Distance(part.centre) <= 0.002 * size + 1e-12;
 }

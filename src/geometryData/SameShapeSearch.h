@@ -4,14 +4,15 @@
 #include <vector>
 
 #include <TopoDS_Shape.hxx>
-#include <gp_Pnt.hxx>
+
+#include "topology/ShapeAlgorithms.h"
 
 class TopoEntity;
 
 // Finds, among the entities of one dimension, those that are the same shape as
 // a target (isSameShape: a compound target stands for its parts). The
-// entities' measures are taken once; only an entity whose measure and centre
-// of mass come near a part of the target is compared in full, so a search
+// entities' measures are taken once; only an entity that the identity test's
+// pre-test over those measures lets through is compared in full, so a search
 // does not measure every entity against every target. The others are only
 // triangulated as the full comparison would have left them.
 class SameShapeSearch {
@@ -21,18 +22,17 @@ public:
     // The matching entities, in entity order; none for a null target.
     std::vector<std::shared_ptr<TopoEntity>> sameAs(const TopoDS_Shape& target) const;
 
-private:
-    struct Measure {
-        double mass = 0.0;
-        gp_Pnt centre;
-    };
-    Measure measureOf(const TopoDS_Shape& shape) const;
-    bool mayBeSame(const Measure& entity, const Measure& part) const;
-    static void meshAsComparisonWould(const TopoDS_Shape& member, const std::vector<TopoDS_Shape>& pieces);
+    // For a caller that knows the matches already (the very pieces of the
+    // target, from an operation's history): leaves the entities of the
+    // dimension triangulated exactly as a search for the target would have,
+    // without measuring or comparing anything.
+    static void meshAsSearchWould(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension,
+                                  const TopoDS_Shape& target);
 
+private:
     int dimension;
     std::vector<std::shared_ptr<TopoEntity>> members;
     // Measures of the members; a compound member has none and is always compared in full.
-    std::vector<Measure> measures;
+    std::vector<IdentityMeasure> measures;
     std::vector<bool> measured;
 };

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <vector>
 
 #include <TopAbs_ShapeEnum.hxx>
 #include <TopTools_FormatVersion.hxx>
@@ -33,6 +34,25 @@ bool isShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list);
 // Dispatches on a's own type only; null shapes answer false.
 bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b);
 bool isBasicShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list);
+
+// What isSameShape compares a shape with: the pieces of a compound (its
+// sub-shapes of its main type, each occurrence), else the shape itself.
+std::vector<TopoDS_Shape> identityPieces(const TopoDS_Shape& target);
+// The exact-geometry measure that the identity test compares: volume, area
+// or length by the dimension (3, 2, 1), and the centre of mass.
+struct IdentityMeasure {
+    double mass = 0.0;
+    gp_Pnt centre;
+};
+IdentityMeasure identityMeasureOf(const TopoDS_Shape& shape, int dimension);
+// A necessary condition of the identity test of `entity` with `piece`, over
+// measures already made (its tolerances, taken from the entity, at twice
+// their size), so that a search passing over the others never misses a match.
+bool mayBeSameByMeasure(const IdentityMeasure& entity, const IdentityMeasure& piece, int dimension);
+// Leaves a shape passed over by that pre-test triangulated as its identity
+// test with each piece would have left it (the statistics boxes follow the
+// triangulation): the shape first, then each piece of its type, in turn.
+void meshAsIdentityTestWould(const TopoDS_Shape& shape, const std::vector<TopoDS_Shape>& pieces);
 
 // These triangulate both shapes (the triangulation is shared by every copy
 // of a shape), holding shapeMeshMutex() exclusively.

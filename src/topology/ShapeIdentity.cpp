@@ -5,17 +5,18 @@
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepBndLib.hxx>
 #include <BRepGProp.hxx>
-#include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
 #include <Message_Report.hxx>
+#include <Precision.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Vertex.hxx>
 
+#include "topology/BoundedMesh.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 
@@ -77,17 +78,44 @@ void meshUnlocked(const TopoDS_Shape& shape)
         }
         double xmin, ymin, zmin, xmax, ymax, zmax;
         box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
-        const double deflection = 0.001 * std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        const double extent = std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+        if (!(extent > 0.0)) {
+            return; // a shape without extent has nothing a triangulation could show
+        }
+        // The mesher refuses a deflection below the kernel's confusion distance.
+        const double deflection = std::max(0.001 * extent, Precision::Confusion());
         // A triangulation at least this fine is one the mesher would keep as it
         // is; the check is far cheaper than building the mesher.
         if (BRepTools::Triangulation(shape, deflection, true)) {
             return;
         }
-        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
+        meshWithinLimit(shape, deflection, 0.5, "meshShape");
     });
 }
 
 enum class Measure { volume, area, length };
+
+// The identity test's relative tolerance, on the measure and on the centre of mass.
+constexpr double identityTolerance = 0.001;
+
+Measure measureOfDimension(int dimension)
+{
+    return dimension == 3 ? Measure::volume : dimension == 2 ? Measure::area : Measure::length;
+}
+
+// The length by which the centres of mass of shapes of this measure are compared.
+double sizeOf(double mass, Measure measure)
+{
+    switch (measure) {
+    case Measure::volume:
+        return std::pow(mass, 0.3333333333333333);
+    case Measure::area:
+        return std::pow(mass, 0.5);
+    case Measure::length:
+        break;
+    }
+    return mass;
+}
 
 GProp_GProps propertiesOf(const TopoDS_Shape& shape, Measure measure)
 {
@@ -122,21 +150,10 @@ bool sameByMeasure(const TopoDS_Shape& a, const TopoDS_Shape& b, Measure measure
         const GProp_GProps propertiesB = propertiesOf(b, measure);
         // The magnitude keeps an inside-out shape (negative measure) the same as itself.
         const double massA = std::fabs(propertiesA.Mass());
-        if (std::fabs(propertiesA.Mass() - propertiesB.Mass()) > 0.001 * massA) {
+        if (std::fabs(propertiesA.Mass() - propertiesB.Mass()) > identityTolerance * massA) {
             return false;
         }
-        double centreTolerance = 0.0;
-        switch (measure) {
-        case Measure::volume:
-            centreTolerance = 0.001 * std::pow(massA, 0.3333333333333333);
-            break;
-        case Measure::area:
-            centreTolerance = 0.001 * std::pow(massA, 0.5);
-            break;
-        case Measure::length:
-            centreTolerance = 0.001 * massA;
-            break;
-        }
+        const double centreTolerance = identityTolerance * sizeOf(massA, measure);
         if (propertiesA.CentreOfMass().Distance(propertiesB.CentreOfMass()) > centreTolerance) {
             return false;
         }
@@ -261,6 +278,53 @@ bool isSameBasicShape(const TopoDS_Shape& a, const TopoDS_Shape& b)
 bool isBasicShapeInList(const TopoDS_Shape& shape, const TopTools_ListOfShape& list)
 {
     return std::any_of(list.begin(), list.end(), [&](const TopoDS_Shape& item) { return isSameBasicShape(shape, item); });
+}
+
+std::vector<TopoDS_Shape> identityPieces(const TopoDS_Shape& target)
+{
+    std::vector<TopoDS_Shape> pieces;
+    if (!target.IsNull() && target.ShapeType() == TopAbs_COMPOUND) {
+        for (const TopoDS_Shape& piece : piecesOf(target)) {
+            pieces.push_back(piece);
+        }
+    } else {
+        pieces.push_back(target);
+    }
+    return pieces;
+}
+
+IdentityMeasure identityMeasureOf(const TopoDS_Shape& shape, int dimension)
+{
+    requireShape(shape, "identityMeasureOf");
+    return guardKernel("identityMeasureOf", [&] {
+        const GProp_GProps properties = propertiesOf(shape, measureOfDimension(dimension));
+        return IdentityMeasure{properties.Mass(), properties.CentreOfMass()};
+    });
+}
+
+bool mayBeSameByMeasure(const IdentityMeasure& entity, const IdentityMeasure& piece, int dimension)
+{
+    // Twice the test's tolerances: rounding never makes this refuse what the test accepts.
+    constexpr double slack = 2.0 * identityTolerance;
+    const double mass = std::fabs(entity.mass);
+    if (std::fabs(entity.mass - piece.mass) > slack * mass + 1e-12) {
+        return false;
+    }
+    return entity.centre.Distance(piece.centre) <= slack * sizeOf(mass, measureOfDimension(dimension)) + 1e-12;
+}
+
+void meshAsIdentityTestWould(const TopoDS_Shape& shape, const std::vector<TopoDS_Shape>& pieces)
+{
+    const TopAbs_ShapeEnum type = shape.ShapeType();
+    if (type != TopAbs_SOLID && type != TopAbs_FACE && type != TopAbs_EDGE) {
+        return;
+    }
+    for (const auto& piece : pieces) {
+        if (piece.ShapeType() == type) {
+            meshShape(shape);
+            meshShape(piece);
+        }
+    }
 }
 
 bool isSameSolid(TopoDS_Shape a, TopoDS_Shape b)

@@ -7,7 +7,6 @@
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepBndLib.hxx>
 #include <BRepBuilderAPI_Copy.hxx>
-#include <BRepMesh_IncrementalMesh.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <GCPnts_TangentialDeflection.hxx>
@@ -35,6 +34,7 @@
 
 #include "misc/FileWriting.h"
 #include "misc/ParallelFor.h"
+#include "topology/BoundedMesh.h"
 #include "topology/KernelGuard.h"
 #include "topology/LegacyVtkText.h"
 #include "topology/ShapeAlgorithms.h"
@@ -246,7 +246,10 @@ std::string joinPath(const std::string& directory, const std::string& name)
 
 } // namespace
 
-vtkSmartPointer<vtkPolyData> previewPolyData(const TopoDS_Shape& shape)
+namespace {
+
+// The preview's polygon data; `what` names the preview in a meshing that does not end.
+vtkSmartPointer<vtkPolyData> previewOf(const TopoDS_Shape& shape, const std::string& what)
 {
     requireShape(shape, "writeShapeVtk");
     return guardKernel("writeShapeVtk", [&] {
@@ -259,17 +262,26 @@ vtkSmartPointer<vtkPolyData> previewPolyData(const TopoDS_Shape& shape)
             std::shared_lock<std::shared_mutex> lock(shapeMeshMutex());
             copy = BRepBuilderAPI_Copy(shape, true, false).Shape();
         }
-        const double deflection = previewDeflection(copy);
+        double deflection = previewDeflection(copy);
         if (deflection > 0.0) {
-            BRepMesh_IncrementalMesh(copy, deflection, false, angularDeflection, false);
+            deflection = meshWithinLimit(copy, deflection, angularDeflection, what, shape);
         }
         return PolyDataBuilder(copy).build(deflection);
     });
 }
 
+} // namespace
+
+vtkSmartPointer<vtkPolyData> previewPolyData(const TopoDS_Shape& shape)
+{
+    return previewOf(shape, "Preview");
+}
+
 void writeShapeVtk(const TopoDS_Shape& shape, std::string path)
 {
-    const vtkSmartPointer<vtkPolyData> data = previewPolyData(shape);
+    const std::size_t slash = path.find_last_of('/');
+    const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+    const vtkSmartPointer<vtkPolyData> data = previewOf(shape, "Preview " + file.substr(0, file.rfind(".vtk")));
     std::string text;
     if (!legacyVtkText(*data, text)) {
         vtkNew<vtkPolyDataWriter> writer;

@@ -24,6 +24,7 @@
 #include "geometryData/BoundaryGroup.h"
 #include "geometryData/DomainGroup.h"
 #include "geometryData/GeometryData.h"
+#include "geometryData/SameShapeSearch.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "support/DirectorySnapshot.h"
@@ -387,15 +388,17 @@ TEST_F(AddAir, ErrorsLeaveTheModelAsItWas)
         {"no entities", {}, {}, "Dimension of GeometryData is 0is not supported"},
         {"a terminal that is an edge", {{unitCube(), "Cube"}, {segment(gp_Pnt(0, 0, 1), gp_Pnt(1, 0, 1)), "Wire"}},
          {"Wire"}, "Terminal Wire is not a face."},
+        {"a terminal that is an edge in 2D", {{squareAt(0, 0, 0), "Square"}, {segment(gp_Pnt(0, 0, 0), gp_Pnt(1, 0, 0)), "Wire"}},
+         {"Wire"}, "Terminal Wire is not a face."},
         {"a curved terminal", {{unitCube(), "Cube"}, {curved, "Curved"}}, {"Curved"},
          "Input faces for air boundary (terminal) is not planar! Please check input boundaries!"},
-        // The terminal is not one whole face of the new partition: its group
-        // stays empty.
+        // The terminal is not one whole face of the new partition, so no
+        // face could be its group.
         {"a terminal smaller than the face it lies on", {{unitCube(), "Cube"}, {rectangleAt(0.25, 0.25, 0.75, 0.75, 1), "Small"}},
-         {"Small"}, "There are no entities assigned to group Terminal1" + internalError},
+         {"Small"}, "Terminal Small is smaller than the section of the model it lies on: no face of the model with its air matches it."},
         {"a terminal spanning two solids",
          {{unitCube(), "A"}, {boxAt(1, 0, 0), "B"}, {rectangleAt(0, 0, 2, 1, 1), "Across"}},
-         {"Across"}, "There are no entities assigned to group Terminal1" + internalError},
+         {"Across"}, "Terminal Across spans 2 faces of the model, across more than one solid: no face of the model with its air matches it."},
     };
     int index = 0;
     for (const auto& c : cases) {
@@ -439,11 +442,39 @@ TEST_F(AddAir, TrimmedSolidsAndTheDocumentsGroups)
         EXPECT_EQ(ofDimension(model, 3).size(), 3u);
     }
     {
-        SCOPED_TRACE("a group naming a face that the plane cuts cannot be refilled");
-        GeometryData model = makeModel("CutFace");
-        model.addBoundary(std::make_shared<BoundaryGroup>(groupEntry("Side", {"RodSide"}), model.getEntities()));
-        model.addAir(0.0, {"Section"});
-        expectMessage([&] { model.finalize(); }, "There are no entities assigned to group Side" + internalError);
+        SCOPED_TRACE("a group naming a face that the plane cuts, or solids wholly beyond it, is refused");
+        const struct {
+            const char* name;
+            std::string message;
+        } refused[] = {
+            {"RodSide", "Group Side names face RodSide, which a terminal plane cuts."},
+            {"Far", "Group Side: its entities lie wholly beyond the terminal planes."},
+        };
+        int index = 0;
+        for (const auto& r : refused) {
+            SCOPED_TRACE(r.name);
+            GeometryData model = modelOf({{unitCube(), "Cube"}, {rod, "Rod"}, {section, "Section"},
+                                          {planarFace(rod, 1, 0.25), "RodSide"}, {box(2.5, 0, 0, 3, 1, 1), "Far"}},
+                                         "Refused" + std::to_string(index++));
+            model.setGroupMode(groupsFromPreprocessor);
+            if (std::string(r.name) == "Far") {
+                model.addDomain(std::make_shared<DomainGroup>(groupEntry("Side", {"Far"}), model.getEntities()));
+            } else {
+                model.addBoundary(std::make_shared<BoundaryGroup>(groupEntry("Side", {"RodSide"}), model.getEntities()));
+            }
+            const auto groupShape = model.getDomains().empty() ? model.getBoundaries()[0]->getShape()
+                                                               : model.getDomains()[0]->getShape();
+            const auto before = snapshot(model);
+            expectMessage([&] { model.addAir(0.0, {"Section"}); }, r.message);
+            expectUnchanged(model, before);
+            for (const auto& e : model.getEntities()) {
+                EXPECT_TRUE(e->isActive()) << e->getName();
+            }
+            const auto groups = model.getDomains().empty() ? model.getBoundaries()[0]->getShape()
+                                                           : model.getDomains()[0]->getShape();
+            EXPECT_TRUE(groups.IsSame(groupShape));
+            EXPECT_EQ(model.getDomains().size() + model.getBoundaries().size(), 1u);
+        }
     }
     {
         SCOPED_TRACE("a solid wholly beyond the plane is left out");
@@ -502,6 +533,13 @@ TEST_F(AddAir, OneFuseGivesThePartitionOfTheModelAndItsAir)
         const auto air = model.getDomain("air");
         EXPECT_EQ(static_cast<int>(air->getEntities().size()), c.airSolids);
         expectClose(sumOfMeasures(air, 3), c.airVolume, "air volume");
+        // The fuse's history names what the search by shape finds.
+        const auto infinity = model.getBoundary("air_infinity");
+        EXPECT_EQ(namesOf(air->getEntities()),
+                  namesOf(SameShapeSearch(model.getEntities(), 3).sameAs(air->getShape())));
+        EXPECT_EQ(namesOf(infinity->getEntities()),
+                  namesOf(SameShapeSearch(model.getEntities(), 2).sameAs(infinity->getShape())));
+        EXPECT_GE(infinity->getEntities().size(), 6u);
 
         TopoDS_Shape region = c.region;
         TopTools_IndexedMapOfShape modelSolids;

@@ -201,3 +201,38 @@ TEST(ShapeIdentity, NullShapesAreRefusedByName)
         expectMessage(c.call, c.message);
     }
 }
+
+// The pre-test over measures made once lets through everything the identity
+// test accepts (it is a necessary condition), and turns away shapes far off.
+TEST(ShapeIdentity, PreTestOverMeasuresNeverMissesAMatch)
+{
+    const struct {
+        const char* name;
+        TopoDS_Shape a;
+        TopoDS_Shape b;
+        int dimension;
+        bool same;    // isSameShape, worked out from the test's tolerances (1e-3 relative)
+        bool passes;  // the pre-test at twice them
+    } cases[] = {
+        {"cube and its copy", unitCube(), boxAt(0, 0, 0), 3, true, true},
+        {"cube moved by 0.0009 (test's tolerance 0.001)", unitCube(), boxAt(0.0009, 0, 0), 3, true, true},
+        {"cube moved by 0.0015: refused, yet within twice", unitCube(), boxAt(0.0015, 0, 0), 3, false, true},
+        {"cube moved by 0.01", unitCube(), boxAt(0.01, 0, 0), 3, false, false},
+        {"cube 0.5 % larger", unitCube(), boxAt(0, 0, 0, 1.005, 1, 1), 3, false, false},
+        {"square moved by 0.0009", squareAt(0, 0, 0), squareAt(0.0009, 0, 0), 2, true, true},
+        {"square of side 2 moved by 0.003 (tolerance 0.002)", squareAt(0, 0, 0, 2), squareAt(0.003, 0, 0, 2), 2, false, true},
+        {"edge of length 4 moved by 0.003 (tolerance 0.004)", segment(gp_Pnt(0, 0, 0), gp_Pnt(4, 0, 0)),
+         segment(gp_Pnt(0.003, 0, 0), gp_Pnt(4.003, 0, 0)), 1, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(isSameShape(c.a, c.b), c.same);
+        EXPECT_EQ(mayBeSameByMeasure(identityMeasureOf(c.a, c.dimension), identityMeasureOf(c.b, c.dimension),
+                                     c.dimension),
+                  c.passes);
+    }
+    // A compound stands for its pieces, in order.
+    const auto pieces = identityPieces(compoundOf(unitCube(), boxAt(2, 0, 0)));
+    ASSERT_EQ(pieces.size(), 2u);
+    EXPECT_NEAR(identityMeasureOf(pieces[1], 3).centre.X(), 2.5, 1e-9);
+}

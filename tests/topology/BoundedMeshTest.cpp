@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include <sys/wait.h>
+
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepTools.hxx>
+#include <BRep_Builder.hxx>
+#include <Geom_Line.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Edge.hxx>
+
+#include "support/ShapeBuilders.h"
+#include "topology/BoundedMesh.h"
+#include "topology/ShapeAlgorithms.h"
+#include "topology/ShapePreview.h"
+
+namespace {
+
+bool triangulated(const TopoDS_Shape& shape, double deflection)
+{
+    return BRepTools::Triangulation(shape, deflection, true);
+}
+
+// A planar face bounded by a bow tie: its wire crosses itself, so the shape
+// check finds the face invalid (the mesher still ends on it).
+TopoDS_Shape bowTie()
+{
+    return quad(gp_Pnt(0, 0, 0), gp_Pnt(1, 1, 0), gp_Pnt(1, 0, 0), gp_Pnt(0, 1, 0));
+}
+
+// No child left behind: every child process has been reaped.
+bool noChildLeft()
+{
+    return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
+}
+
+} // namespace
+
+TEST(BoundedMesh, ProbeEndsOrIsStoppedAndLeavesTheShape)
+{
+    const TopoDS_Shape cube = unitCube();
+    EXPECT_TRUE(meshingEnds(cube, 0.01, 0.5));
+    EXPECT_FALSE(triangulated(cube, 1.0)) << "the probe meshes the child's memory only";
+
+    // Millions of triangles: far more than 50 ms of meshing. The probe is
+    // stopped at its limit and the child is gone when it returns.
+    const TopoDS_Shape sphere = BRepPrimAPI_MakeSphere(1.0).Shape();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(meshingEnds(sphere, 1e-6, 0.01, 0.05));
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
+    EXPECT_FALSE(triangulated(sphere, 1.0));
+    EXPECT_TRUE(noChildLeft());
+}
+
+TEST(BoundedMesh, MeshesInPlaceAtTheDeflectionAsked)
+{
+    const struct {
+        const char* name;
+        TopoDS_Shape shape;
+        bool triangulated; // the mesher leaves a face whose wire crosses itself bare
+    } cases[] = {
+        {"valid cube", unitCube(), true},
+        {"face whose wire crosses itself, on which the mesher ends", bowTie(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_DOUBLE_EQ(meshWithinLimit(c.shape, 0.01, 0.5, "test"), 0.01);
+        EXPECT_EQ(triangulated(c.shape, 0.01), c.triangulated);
+        EXPECT_TRUE(noChildLeft());
+    }
+}
+
+// A shape whose box has no extent (an edge of zero length and tolerance)
+// never reaches the mesher with a deflection of zero: meshing and previews
+// pass over it.
+TEST(BoundedMesh, ShapeWithoutExtentIsNotMeshed)
+{
+    BRep_Builder builder;
+    TopoDS_Edge edge;
+    builder.MakeEdge(edge, new Geom_Line(gp_Pnt(1, 2, 3), gp_Dir(1, 0, 0)), 0.0);
+    TopoDS_Vertex vertex;
+    builder.MakeVertex(vertex, gp_Pnt(1, 2, 3), 0.0);
+    builder.Add(edge, vertex.Oriented(TopAbs_FORWARD));
+    builder.Add(edge, vertex.Oriented(TopAbs_REVERSED));
+    builder.Range(edge, 0.0, 0.0);
+    EXPECT_NO_THROW(meshShape(edge));
+    EXPECT_NO_THROW(previewPolyData(edge));
+}
