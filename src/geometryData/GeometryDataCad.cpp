@@ -17,6 +17,7 @@
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "geometryData/WorkingDirectory.h"
+#include "misc/CurrentStage.h"
 #include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
 #include "topology/InputChecks.h"
@@ -158,6 +159,7 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
         ShapeList pieces;
         for (const std::string& given : fileNames) {
             const std::string name = withForwardSlashes(given);
+            const CurrentFile reading(given);
             const TopoDS_Shape imported = importCadFile(workingDirectory + "/" + name, given);
             clock.lap(lastTimes.read);
             const TopoDS_Shape repaired = ShapeRepair::pre_process_cad(imported);
