@@ -17,6 +17,7 @@
 
 #include "misc/StringViewStream.h"
 #include "misc/Utilities.h"
+#include "topology/IgesFileChecks.h"
 #include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
 #include "topology/KernelMessages.h"
@@ -92,7 +93,18 @@ TopoDS_Shape readStepFile(std::string path)
 
 TopoDS_Shape readIgesFile(std::string path)
 {
+    int declaredSolids = 0;
+    return readIgesFile(std::move(path), declaredSolids);
+}
+
+TopoDS_Shape readIgesFile(std::string path, int& declaredSolids)
+{
     const std::string fileName = fileNameOf(path);
+    // Outside the translators' lock: it reads no translator state.
+    declaredSolids = 0;
+    if (const auto text = readFileContent(path)) {
+        declaredSolids = checkIgesText(*text, fileName).solids;
+    }
     configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {

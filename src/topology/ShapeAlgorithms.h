@@ -98,6 +98,9 @@ TopTools_ListOfShape edgesToWires(const TopoDS_Shape& shape);
 
 TopoDS_Shape readStepFile(std::string path);
 TopoDS_Shape readIgesFile(std::string path);
+// Also gives the number of solids the file declares (manifold solid B-rep
+// objects), which its shape may hold fewer of when some could not be read.
+TopoDS_Shape readIgesFile(std::string path, int& declaredSolids);
 void writeStepFile(const TopoDS_Shape& shape, std::string path);
 void writeBrepFile(const TopoDS_Shape& shape, std::string path);
 // Refuses a file whose section sizes cannot fit in it and one cut short
