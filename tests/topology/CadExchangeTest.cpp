@@ -90,7 +90,8 @@ TEST(CadExchange, BrokenFilesRaiseClearMessages)
         {"missing.igs", true, "Error in IGES file (missing.igs) input data"},
         {"empty.igs", true, std::string("IGES file empty.igs") + brepMessageTail},
         {"garbage.igs", true, "Error in IGES file (garbage.igs) input data"},
-        {"truncated.igs", true, "No data to process in imported IGES file (truncated.igs)"},
+        {"truncated.igs", true,
+         "IGES file truncated.igs: the file ends without its terminate record (T section): it is cut short"},
     };
     for (const auto& c : cases) {
         const std::string path = directory + "/" + c.name;
