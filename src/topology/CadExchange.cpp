@@ -13,6 +13,7 @@
 #include <STEPControl_Reader.hxx>
 #include <STEPControl_Writer.hxx>
 #include <StepData_StepModel.hxx>
+#include <StepShape_ManifoldSolidBrep.hxx>
 #include <TopTools_FormatVersion.hxx>
 
 #include "misc/StringViewStream.h"
@@ -56,6 +57,16 @@ std::string igesStatusMessage(IFSelect_ReturnStatus status, const std::string& f
     }
 }
 
+// Manifold solids, those with voids among them.
+int declaredStepSolids(const Handle(StepData_StepModel) & model)
+{
+    int solids = 0;
+    for (int i = 1; i <= model->NbEntities(); ++i) {
+        solids += model->Value(i)->IsKind(STANDARD_TYPE(StepShape_ManifoldSolidBrep)) ? 1 : 0;
+    }
+    return solids;
+}
+
 } // namespace
 
 std::mutex& cadTranslatorMutex()
@@ -66,6 +77,13 @@ std::mutex& cadTranslatorMutex()
 
 TopoDS_Shape readStepFile(std::string path)
 {
+    int declaredSolids = 0;
+    return readStepFile(std::move(path), declaredSolids);
+}
+
+TopoDS_Shape readStepFile(std::string path, int& declaredSolids)
+{
+    declaredSolids = 0;
     const std::string failure = "Could not read STEP file " + path;
     // Outside the translators' lock: it reads no translator state.
     if (const auto text = readFileContent(path)) {
@@ -82,6 +100,7 @@ TopoDS_Shape readStepFile(std::string path)
         // A read that succeeds can still hold unresolved references or points
         // the transfer dereferences as null or spins on.
         checkStepModel(reader.StepModel(), failure);
+        declaredSolids = declaredStepSolids(reader.StepModel());
         // Takes effect in the transfer; stays set for every later STEP read.
         Interface_Static::SetIVal("read.step.nonmanifold", 1);
         reader.TransferRoots();

@@ -97,6 +97,9 @@ TopTools_ListOfShape edgesToWires(const TopoDS_Shape& shape);
 // --- CAD file exchange --------------------------------------------------------
 
 TopoDS_Shape readStepFile(std::string path);
+// Also gives the number of solids the file declares (manifold solid B-reps,
+// with voids or without), which its shape may hold fewer of.
+TopoDS_Shape readStepFile(std::string path, int& declaredSolids);
 TopoDS_Shape readIgesFile(std::string path);
 // Also gives the number of solids the file declares (manifold solid B-rep
 // objects), which its shape may hold fewer of when some could not be read.
