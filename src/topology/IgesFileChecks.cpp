@@ -461,6 +461,12 @@ private:
                 }
             }
         }
+        // Writers put unquoted names in the global section, which the reader
+        // passes over; only its numbers matter.
+        if (entry < 0) {
+            token.kind = Token::Text;
+            return;
+        }
         fail("the parameter '" + std::string(token.raw) + "' is not a number", entry);
     }
 

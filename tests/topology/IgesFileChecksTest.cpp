@@ -186,6 +186,20 @@ TEST(IgesFileChecks, DamagedFilesAreRefusedNamingTheFaultAndTheEntity)
          },
          "entities " + de(line) + " -> " + de(secondLine) + " -> " + de(line) + " refer to each other in a cycle (entity " +
              de(line) + ")"},
+        {"a model space scale of zero",
+         [&] {
+             std::string t = text;
+             const std::size_t scale = t.find(",1.,2,2HMM,");
+             return scale == std::string::npos ? t : t.replace(scale, 3, ",0.");
+         },
+         "the global section's model space scale 0. is not positive"},
+        {"a global resolution beyond the kernel's range",
+         [&] {
+             std::string t = text;
+             const std::size_t resolution = t.find(",1E-07,");
+             return resolution == std::string::npos ? t : t.replace(resolution, 7, ",1E999,");
+         },
+         "the number 1E999 is not a finite number within the kernel's range"},
         {"parameters beyond the P section",
          [&] {
              IgesText t(text);
