@@ -1,7 +1,7 @@
 #include "topology/IgesFileChecks.h"
 
 #include <charconv>
-#include <cstdint>
+#include <string>
 #include <limits>
 #include <vector>
 
@@ -365,7 +365,7 @@ private:
         edges.push_back({from, to});
     }
 
-    // The parameters of one entity, from the type after its record delimiter's position.
+    // The parameters up to the record delimiter, each a token.
     void tokenize(std::string_view text, int entry)
     {
         tokens.clear();
@@ -499,8 +499,8 @@ private:
         }
         tokenize(text, entry);
         if (tokens.front().kind != Token::Integer || tokens.front().integer != e.type) {
-            fail("its parameters begin with '" + std::string(tokens.front().raw) + "' where its directory entry has type " +
-                     std::to_string(e.type),
+            fail("its parameters begin with '" + std::string(tokens.front().raw) +
+                     "' where its directory entry has type " + std::to_string(e.type),
                  entry);
         }
         Parameters p(*this, entry);

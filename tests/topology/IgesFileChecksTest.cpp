@@ -184,8 +184,8 @@ TEST(IgesFileChecks, DamagedFilesAreRefusedNamingTheFaultAndTheEntity)
              t.setParameters(secondLine, "102,1," + de(line) + ";");
              return t.text();
          },
-         "entities " + de(line) + " -> " + de(secondLine) + " -> " + de(line) + " refer to each other in a cycle (entity " +
-             de(line) + ")"},
+         "entities " + de(line) + " -> " + de(secondLine) + " -> " + de(line) +
+             " refer to each other in a cycle (entity " + de(line) + ")"},
         {"a model space scale of zero",
          [&] {
              std::string t = text;
