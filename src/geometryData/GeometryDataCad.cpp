@@ -6,17 +6,29 @@
 #include <utility>
 #include <vector>
 
+#include <BRepBuilderAPI_Sewing.hxx>
+#include <BRepCheck_Analyzer.hxx>
+#include <BRepGProp.hxx>
+#include <BRep_Builder.hxx>
+#include <BRep_Tool.hxx>
+#include <GProp_GProps.hxx>
+#include <ShapeFix_Solid.hxx>
 #include <Standard_Failure.hxx>
 #include <TopAbs_ShapeEnum.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
+#include <TopoDS_Shell.hxx>
+#include <TopoDS_Solid.hxx>
 
 #include "geometryData/CadReadTimes.h"
 #include "geometryData/PartitionPieces.h"
 #include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "geometryData/WorkingDirectory.h"
+#include "misc/CurrentStage.h"
 #include "misc/JsonLimits.h"
 #include "misc/Utilities.h"
 #include "topology/InputChecks.h"
@@ -61,7 +73,7 @@ std::string withForwardSlashes(std::string name)
     return name;
 }
 
-TopoDS_Shape importCadFile(const std::string& path, const std::string& name)
+TopoDS_Shape importCadFile(const std::string& path, const std::string& name, int& declaredSolids)
 {
     const std::string extension = upperAscii(extensionOf(path));
     const bool step = extension == ".STP" || extension == ".STEP";
@@ -72,13 +84,83 @@ TopoDS_Shape importCadFile(const std::string& path, const std::string& name)
     if (!fileExists(path)) {
         throw vemra_exception("CAD file " + name + " does not exist");
     }
-    TopoDS_Shape shape = step ? readStepFile(path) : readIgesFile(path);
+    TopoDS_Shape shape = step ? readStepFile(path, declaredSolids) : readIgesFile(path, declaredSolids);
     if (shape.IsNull()) {
         throw vemra_exception("Could not read CAD file " + name);
     }
     // Before the repair: damaged geometry makes it and the fuse spin or crash.
     checkShapeSoundness(shape, "CAD file " + name);
     return shape;
+}
+
+// The solids sewn from the faces that lie in no solid, each kept only when
+// sound: its shell closed, the solid valid and its volume positive.
+std::vector<TopoDS_Shape> solidsFromLooseFaces(const TopoDS_Shape& shape)
+{
+    TopTools_IndexedMapOfShape inSolids;
+    for (TopExp_Explorer solid(shape, TopAbs_SOLID); solid.More(); solid.Next()) {
+        TopExp::MapShapes(solid.Current(), TopAbs_FACE, inSolids);
+    }
+    BRepBuilderAPI_Sewing sewing;
+    int loose = 0;
+    for (TopExp_Explorer face(shape, TopAbs_FACE); face.More(); face.Next()) {
+        if (!inSolids.Contains(face.Current())) {
+            sewing.Add(face.Current());
+            ++loose;
+        }
+    }
+    std::vector<TopoDS_Shape> solids;
+    if (loose == 0) {
+        return solids;
+    }
+    sewing.Perform();
+    for (TopExp_Explorer shell(sewing.SewedShape(), TopAbs_SHELL); shell.More(); shell.Next()) {
+        if (!BRep_Tool::IsClosed(shell.Current())) {
+            continue;
+        }
+        ShapeFix_Solid fix;
+        const TopoDS_Solid solid = fix.SolidFromShell(TopoDS::Shell(shell.Current()));
+        GProp_GProps properties;
+        BRepGProp::VolumeProperties(solid, properties);
+        if (properties.Mass() > 0 && BRepCheck_Analyzer(solid).IsValid()) {
+            solids.push_back(solid);
+        }
+    }
+    return solids;
+}
+
+// A file that declares more solids than its shape holds has lost some in the
+// transfer (a damaged shell, a face dropped): the faces they left are sewn
+// back into solids when that gives every declared one, else the file is
+// refused. Its solids never silently become faces.
+TopoDS_Shape withDeclaredSolids(const TopoDS_Shape& shape, int declared, const std::string& name)
+{
+    TopTools_IndexedMapOfShape solids;
+    TopExp::MapShapes(shape, TopAbs_SOLID, solids);
+    if (solids.Extent() >= declared) {
+        return shape;
+    }
+    const std::vector<TopoDS_Shape> rebuilt = solidsFromLooseFaces(shape);
+    const std::string counts = "declares " + std::to_string(declared) + (declared == 1 ? " solid, " : " solids, ") +
+                               std::to_string(solids.Extent()) + " could be read";
+    if (solids.Extent() + static_cast<int>(rebuilt.size()) < declared) {
+        throw vemra_exception("CAD file " + name + " " + counts +
+                              (rebuilt.empty() ? std::string()
+                                               : "; its loose faces close into " + std::to_string(rebuilt.size()) +
+                                                     " sound solids"));
+    }
+    LOG(WARNING) << "readCADfiles: CAD file " << name << " " << counts << "; " << rebuilt.size()
+                 << " were rebuilt from its faces";
+    TopoDS_Compound result;
+    BRep_Builder builder;
+    builder.MakeCompound(result);
+    for (int i = 1; i <= solids.Extent(); ++i) {
+        builder.Add(result, solids(i));
+    }
+    for (const TopoDS_Shape& solid : rebuilt) {
+        builder.Add(result, solid);
+    }
+    return result;
 }
 
 // The distinct sub-shapes of one type, in the kernel's map order.
@@ -162,9 +244,12 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
         ShapeList pieces;
         for (std::size_t file = 0; file < fileNames.size(); ++file) {
             const std::string& given = fileNames[file];
-            const TopoDS_Shape imported = importCadFile(paths[file], given);
+            const CurrentFile reading(given);
+            int declaredSolids = 0;
+            const TopoDS_Shape imported = importCadFile(paths[file], given, declaredSolids);
             clock.lap(lastTimes.read);
-            const TopoDS_Shape repaired = ShapeRepair::pre_process_cad(imported);
+            const TopoDS_Shape repaired =
+                withDeclaredSolids(ShapeRepair::pre_process_cad(imported), declaredSolids, given);
             clock.lap(lastTimes.repair);
             for (const TopoDS_Shape& piece : piecesOf(repaired, given)) {
                 pieces.add(piece);

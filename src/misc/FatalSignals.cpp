@@ -53,6 +53,9 @@ void handleFatalSignal(int number, siginfo_t*, void*)
     char description[1024];
     FixedText text(description, sizeof description);
     text.add("Fatal signal ").add(name).add(" (").add(meaning).add(") while ").add(currentStage());
+    if (const char* file = currentFile()) {
+        text.add(" (file ").add(file).add(")");
+    }
 
     char path[8192];
     write_crash_dump(description, path, sizeof path);

@@ -14,11 +14,13 @@
 #include <STEPControl_Reader.hxx>
 #include <STEPControl_Writer.hxx>
 #include <StepData_StepModel.hxx>
+#include <StepShape_ManifoldSolidBrep.hxx>
 #include <TopTools_FormatVersion.hxx>
 
 #include "misc/FileWriting.h"
 #include "misc/StringViewStream.h"
 #include "misc/Utilities.h"
+#include "topology/IgesFileChecks.h"
 #include "topology/InputChecks.h"
 #include "topology/KernelGuard.h"
 #include "topology/KernelMessages.h"
@@ -57,6 +59,16 @@ std::string igesStatusMessage(IFSelect_ReturnStatus status, const std::string& f
     }
 }
 
+// Manifold solids, those with voids among them.
+int declaredStepSolids(const Handle(StepData_StepModel) & model)
+{
+    int solids = 0;
+    for (int i = 1; i <= model->NbEntities(); ++i) {
+        solids += model->Value(i)->IsKind(STANDARD_TYPE(StepShape_ManifoldSolidBrep)) ? 1 : 0;
+    }
+    return solids;
+}
+
 } // namespace
 
 std::mutex& cadTranslatorMutex()
@@ -67,6 +79,13 @@ std::mutex& cadTranslatorMutex()
 
 TopoDS_Shape readStepFile(std::string path)
 {
+    int declaredSolids = 0;
+    return readStepFile(std::move(path), declaredSolids);
+}
+
+TopoDS_Shape readStepFile(std::string path, int& declaredSolids)
+{
+    declaredSolids = 0;
     const std::string failure = "Could not read STEP file " + path;
     // Outside the translators' lock: it reads no translator state.
     checkStepText(readInputFile(path, "STEP"), failure);
@@ -81,6 +100,7 @@ TopoDS_Shape readStepFile(std::string path)
         // A read that succeeds can still hold unresolved references or points
         // the transfer dereferences as null or spins on.
         checkStepModel(reader, path);
+        declaredSolids = declaredStepSolids(reader.StepModel());
         // Takes effect in the transfer; stays set for every later STEP read.
         Interface_Static::SetIVal("read.step.nonmanifold", 1);
         reader.TransferRoots();
@@ -92,9 +112,17 @@ TopoDS_Shape readStepFile(std::string path)
 
 TopoDS_Shape readIgesFile(std::string path)
 {
+    int declaredSolids = 0;
+    return readIgesFile(std::move(path), declaredSolids);
+}
+
+TopoDS_Shape readIgesFile(std::string path, int& declaredSolids)
+{
     const std::string fileName = fileNameOf(path);
-    // The kernel opens the file by name: a FIFO would block it for ever.
-    requireInputFile(path, "IGES");
+    // Read and checked before the kernel opens the file by name (a FIFO would
+    // block it for ever); outside the translators' lock: it reads no
+    // translator state.
+    declaredSolids = checkIgesText(readInputFile(path, "IGES"), fileName).solids;
     configureKernelMessages();
     std::lock_guard<std::mutex> lock(cadTranslatorMutex());
     try {

@@ -118,7 +118,13 @@ TopTools_ListOfShape edgesToWires(const TopoDS_Shape& shape);
 // --- CAD file exchange --------------------------------------------------------
 
 TopoDS_Shape readStepFile(std::string path);
+// Also gives the number of solids the file declares (manifold solid B-reps,
+// with voids or without), which its shape may hold fewer of.
+TopoDS_Shape readStepFile(std::string path, int& declaredSolids);
 TopoDS_Shape readIgesFile(std::string path);
+// Also gives the number of solids the file declares (manifold solid B-rep
+// objects), which its shape may hold fewer of when some could not be read.
+TopoDS_Shape readIgesFile(std::string path, int& declaredSolids);
 void writeStepFile(const TopoDS_Shape& shape, std::string path);
 void writeBrepFile(const TopoDS_Shape& shape, std::string path);
 // writeBrepFile in a given format, with or without the triangulation's normals

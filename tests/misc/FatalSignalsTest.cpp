@@ -117,6 +117,37 @@ TEST_P(EachFault, EndsInTheDumpLineTheExceptionLineAndExitCodeOne)
 INSTANTIATE_TEST_SUITE_P(Faults, EachFault, ::testing::ValuesIn(faults),
                          [](const ::testing::TestParamInfo<Fault>& info) { return std::string(info.param.id); });
 
+TEST_F(FatalSignals, TheLineNamesTheFileBeingRead)
+{
+    EXPECT_EXIT(provokeInChild(temp,
+                               [] {
+                                   {
+                                       const CurrentFile done("done.igs");
+                                   }
+                                   const CurrentFile reading("parts/bracket 2.igs");
+                                   writeToProtectedPage();
+                               }),
+                ::testing::ExitedWithCode(1),
+                "\nException  Fatal signal SIGSEGV \\(invalid memory access\\) while testing the handler "
+                "\\(file parts/bracket 2\\.igs\\)\n$");
+}
+
+TEST(CurrentFile, NamesTheFileOnlyWhileItLives)
+{
+    EXPECT_EQ(currentFile(), nullptr);
+    {
+        const CurrentFile reading("box.step");
+        EXPECT_STREQ(currentFile(), "box.step");
+    }
+    EXPECT_EQ(currentFile(), nullptr);
+    // A name longer than the buffer is cut visibly, not silently.
+    const std::string longName(5000, 'a');
+    const CurrentFile reading(longName);
+    const std::string named = currentFile();
+    EXPECT_EQ(named.size(), 4095u);
+    EXPECT_EQ(named.substr(named.size() - 4), "a...");
+}
+
 TEST_F(FatalSignals, WithoutADumpDirectoryTheLineSaysSo)
 {
     const std::string missing = temp + "/missing";

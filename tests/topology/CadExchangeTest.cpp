@@ -90,7 +90,8 @@ TEST(CadExchange, BrokenFilesRaiseClearMessages)
         {"missing.igs", true, "Could not read IGES file " + directory + "/missing.igs: No such file or directory"},
         {"empty.igs", true, "IGES file " + directory + "/empty.igs is empty"},
         {"garbage.igs", true, "Error in IGES file (garbage.igs) input data"},
-        {"truncated.igs", true, "No data to process in imported IGES file (truncated.igs)"},
+        {"truncated.igs", true,
+         "IGES file truncated.igs: the file ends without its terminate record (T section): it is cut short"},
     };
     for (const auto& c : cases) {
         const std::string path = directory + "/" + c.name;
