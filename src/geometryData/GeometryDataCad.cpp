@@ -23,6 +23,7 @@
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapeRepair.h"
+#include "topology/SolidSoundness.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -160,7 +161,9 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
             const std::string name = withForwardSlashes(given);
             const TopoDS_Shape imported = importCadFile(workingDirectory + "/" + name, given);
             clock.lap(lastTimes.read);
-            const TopoDS_Shape repaired = ShapeRepair::pre_process_cad(imported);
+            bool repairedValid = false;
+            const TopoDS_Shape repaired = ShapeRepair::pre_process_cad(imported, repairedValid);
+            checkSolidSoundness(repaired, "CAD file " + given, repairedValid);
             clock.lap(lastTimes.repair);
             for (const TopoDS_Shape& piece : piecesOf(repaired, given)) {
                 pieces.add(piece);
