@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -139,13 +140,6 @@ std::string entityOutcome(const TopoDS_Shape& shape, const std::string& director
     return thrownMessage([&] { TopoEntity(json{{"name", "Part"}, {"path", "Part.brep"}}, directory); });
 }
 
-// The CAD road: the shape written as STEP, then read, repaired and checked.
-std::string cadOutcome(const TopoDS_Shape& shape, const std::string& directory)
-{
-    writeStepFile(shape, directory + "/part.step");
-    return thrownMessage([&] { GeometryData(directory).readCADfiles({"part.step"}); });
-}
-
 struct Unsound {
     const char* what;
     TopoDS_Shape shape;
@@ -222,4 +216,70 @@ TEST(SolidSoundness, SoundShapesWithStoredMeshesAreAccepted)
         // Only the measure of the shape's own dimension is written.
         EXPECT_NEAR(statistics.volume + statistics.area + statistics.length, c.measure, 1e-3 * c.measure);
     }
+}
+
+// On the CAD road the translator and the repair come first: what they make
+// sound is taken, what stays unsound is refused (the cylinder below).
+TEST(SolidSoundness, CadFilesOfUnsoundShapesGiveSoundModels)
+{
+    const std::string directory = freshDirectory("solid-soundness-cad");
+    const struct {
+        const char* what;
+        TopoDS_Shape shape;
+        int solids;
+        int faces;
+        double volume; // of the solids
+        double area;   // of the faces
+    } cases[] = {
+        // The reader turns the solid the right way out.
+        {"inside-out cube", unitCube().Reversed(), 1, 6, 1.0, 6.0},
+        // An open shell is no solid: its five faces.
+        {"cube missing its first face",
+         cubeRebuilt([](int i, const TopoDS_Shape& f) { return i == 0 ? TopoDS_Shape() : f; }), 0, 5, 0.0, 5.0},
+        // The repair gives the wire outside the square a face of its own.
+        {"square with its hole outside", holeOutside(), 0, 2, 0.0, 2.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeStepFile(c.shape, directory + "/part.step");
+        GeometryData model(directory);
+        model.readCADfiles({"part.step"});
+        int solids = 0, faces = 0;
+        double volume = 0.0, area = 0.0;
+        for (const auto& entity : model.getEntities()) {
+            ShapeStatistics statistics;
+            getShapeStatistics(entity->getShape(), statistics);
+            if (entity->getDimension() == 3) {
+                ++solids;
+                volume += statistics.volume;
+            } else if (entity->getDimension() == 2) {
+                ++faces;
+                area += statistics.area;
+            }
+        }
+        EXPECT_EQ(solids, c.solids);
+        EXPECT_EQ(faces, c.faces);
+        EXPECT_NEAR(volume, c.volume, 1e-6);
+        EXPECT_NEAR(area, c.area, 1e-6);
+    }
+}
+
+TEST(SolidSoundness, CylinderWhoseCirclesDisagreeWithItsSurfaceIsRefused)
+{
+    const std::string directory = freshDirectory("solid-soundness-cylinder");
+    writeStepFile(cylinder(0.5, 1), directory + "/part.step");
+    const std::optional<std::string> edited = replacedGroup(
+        contentOf(directory + "/part.step"), std::regex(R"(CYLINDRICAL_SURFACE\('',#\d+,(0\.5)\))"), "7.");
+    ASSERT_TRUE(edited);
+    writeText(directory + "/part.step", *edited);
+    const std::string message = thrownMessage([&] { GeometryData(directory).readCADfiles({"part.step"}); });
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(message, parts,
+                                 std::regex(R"(CAD file part\.step: solid 1: its tolerance (\S+) is comparable )"
+                                            R"(to its size (\S+))")))
+        << message;
+    // The circles of radius 0.5 lie 6.5 from the surface of radius 7; the
+    // edges span a box of 1 x 1 x 1.
+    EXPECT_NEAR(std::stod(parts[1]), 6.5, 0.1);
+    EXPECT_NEAR(std::stod(parts[2]), std::sqrt(3.0), 1e-6);
 }
