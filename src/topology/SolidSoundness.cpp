@@ -290,6 +290,24 @@ std::string polygonFault(const TopoDS_Edge& edge)
     return "";
 }
 
+// Whether a face holds a triangulation or an edge a polygon of its own (a
+// polygon on a triangulation needs a face's triangulation).
+bool holdsStoredMesh(const TopTools_IndexedMapOfShape& faces, const TopTools_IndexedMapOfShape& edges)
+{
+    TopLoc_Location location;
+    for (int i = 1; i <= faces.Extent(); ++i) {
+        if (!BRep_Tool::Triangulation(TopoDS::Face(faces(i)), location).IsNull()) {
+            return true;
+        }
+    }
+    for (int i = 1; i <= edges.Extent(); ++i) {
+        if (!BRep_Tool::Polygon3D(TopoDS::Edge(edges(i)), location).IsNull()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Runs the check on every member of the map in parallel; the first fault in
 // map order is raised, so the message does not depend on the thread count.
 template <typename Check>
@@ -316,10 +334,13 @@ void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, b
     requireShape(shape, "checkSolidSoundness");
     const TopTools_IndexedMapOfShape faces = mapOf(shape, TopAbs_FACE);
     const TopTools_IndexedMapOfShape edges = mapOf(shape, TopAbs_EDGE);
-    checkEach(faces, source, "face", "damaged stored triangulation: ",
-              [](const TopoDS_Shape& face) { return triangulationFault(TopoDS::Face(face)); });
-    checkEach(edges, source, "edge", "damaged stored polygon: ",
-              [](const TopoDS_Shape& edge) { return polygonFault(TopoDS::Edge(edge)); });
+    // Most shapes carry no mesh: a parallel loop over nothing still costs.
+    if (holdsStoredMesh(faces, edges)) {
+        checkEach(faces, source, "face", "damaged stored triangulation: ",
+                  [](const TopoDS_Shape& face) { return triangulationFault(TopoDS::Face(face)); });
+        checkEach(edges, source, "edge", "damaged stored polygon: ",
+                  [](const TopoDS_Shape& edge) { return polygonFault(TopoDS::Edge(edge)); });
+    }
 
     const TopTools_IndexedMapOfShape solids = mapOf(shape, TopAbs_SOLID);
     if (!solids.IsEmpty()) {
