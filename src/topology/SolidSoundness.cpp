@@ -68,9 +68,8 @@ double edgeExtent(const TopoDS_Shape& shape)
     return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
 }
 
-std::string toleranceFault(const TopoDS_Shape& shape)
+std::string toleranceFault(const TopoDS_Shape& shape, double size)
 {
-    const double size = edgeExtent(shape);
     const double tolerance = ShapeAnalysis_ShapeTolerance().Tolerance(shape, 1);
     if (size > 0.0 && tolerance >= largestToleranceShare * size) {
         return "its tolerance " + numberShown(tolerance) + " is comparable to its size " + numberShown(size);
@@ -140,7 +139,8 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
             return fault;
         }
     }
-    std::string fault = toleranceFault(solid);
+    const double size = edgeExtent(solid);
+    std::string fault = toleranceFault(solid, size);
     if (!fault.empty()) {
         return fault;
     }
@@ -148,7 +148,6 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
     // Above 0.001 the integration is not adaptive: the sign is what counts.
     BRepGProp::VolumeProperties(solid, properties, 0.01);
     const double volume = properties.Mass();
-    const double size = edgeExtent(solid);
     if (std::fabs(volume) <= 1e-12 * size * size * size) {
         return "it encloses no volume";
     }
@@ -166,13 +165,13 @@ std::string looseFaceFault(const TopoDS_Face& face, bool kernelCheckPassed)
             return fault;
         }
     }
-    const std::string fault = toleranceFault(face);
+    const double size = edgeExtent(face);
+    const std::string fault = toleranceFault(face, size);
     if (!fault.empty()) {
         return fault;
     }
     GProp_GProps properties;
     BRepGProp::SurfaceProperties(face, properties, 0.01);
-    const double size = edgeExtent(face);
     if (std::fabs(properties.Mass()) <= 1e-12 * size * size) {
         return "it has no area";
     }
@@ -191,7 +190,7 @@ std::string looseEdgeFault(const TopoDS_Edge& edge)
     if (length <= 0.0) {
         return "it has no length";
     }
-    return toleranceFault(edge);
+    return toleranceFault(edge, length);
 }
 
 bool finitePoint(const gp_Pnt& point)
