@@ -35,6 +35,7 @@
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "topology/ShapeRepair.h"
+#include "topology/SolidSoundness.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -248,8 +249,11 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
             int declaredSolids = 0;
             const TopoDS_Shape imported = importCadFile(paths[file], given, declaredSolids);
             clock.lap(lastTimes.read);
-            const TopoDS_Shape repaired =
-                withDeclaredSolids(ShapeRepair::pre_process_cad(imported), declaredSolids, given);
+            bool repairedValid = false;
+            const TopoDS_Shape cleaned = ShapeRepair::pre_process_cad(imported, repairedValid);
+            const TopoDS_Shape repaired = withDeclaredSolids(cleaned, declaredSolids, given);
+            // The repair's verdict holds only for the shape it checked.
+            checkSolidSoundness(repaired, "CAD file " + given, repairedValid && repaired.IsSame(cleaned));
             clock.lap(lastTimes.repair);
             for (const TopoDS_Shape& piece : piecesOf(repaired, given)) {
                 pieces.add(piece);

@@ -9,6 +9,7 @@
 #include "misc/Utilities.h"
 #include "topology/InputChecks.h"
 #include "topology/ShapeAlgorithms.h"
+#include "topology/SolidSoundness.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -88,11 +89,13 @@ void checkEntityName(const std::string& name)
     }
 }
 
-TopoDS_Shape readBrepShape(const std::string& file)
+TopoDS_Shape readBrepShape(const std::string& file, const std::string& entity)
 {
     TopoDS_Shape shape = readBrepFile(file);
     // Damaged geometry makes the Boolean operations spin or crash.
     checkShapeSoundness(shape, "BREP file " + file);
+    // Nothing has checked this shape before: its faces are analysed in full.
+    checkSolidSoundness(shape, (entity.empty() ? "" : "entity " + entity + ", ") + "BREP file " + file, false);
     return shape;
 }
 
@@ -121,7 +124,7 @@ TopoEntity::TopoEntity(const nlohmann::json& entry, std::string workingDirectory
     if (!fileExists(file)) {
         throw vemra_exception("Brep file." + file + "does not exist");
     }
-    shape = readBrepShape(file);
+    shape = readBrepShape(file, name);
     path = relativePath;
     dimension = shapeDimension(shape);
 }

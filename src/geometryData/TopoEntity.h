@@ -21,8 +21,10 @@ int shapeDimension(TopoDS_Shape shape);
 // Refuses names that cannot safely become file names ("Invalid entity name ...").
 void checkEntityName(const std::string& name);
 
-// Reads a BREP file; raises "Could not read BREP file " + file when it yields no shape.
-TopoDS_Shape readBrepShape(const std::string& file);
+// Reads a BREP file; raises "Could not read BREP file " + file when it yields
+// no shape, and refuses damaged or unsound geometry, naming the entity (when
+// given) and the file.
+TopoDS_Shape readBrepShape(const std::string& file, const std::string& entity = "");
 
 // One named solid, face or edge of a model, shared between the model, its
 // groups and the operations.

@@ -15,7 +15,11 @@
 #include <STEPControl_Writer.hxx>
 #include <StepData_StepModel.hxx>
 #include <StepShape_ManifoldSolidBrep.hxx>
+#include <TopExp.hxx>
 #include <TopTools_FormatVersion.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+
+#include <easylogging++.h>
 
 #include "misc/FileWriting.h"
 #include "misc/StringViewStream.h"
@@ -69,6 +73,13 @@ int declaredStepSolids(const Handle(StepData_StepModel) & model)
     return solids;
 }
 
+int solidCount(const TopoDS_Shape& shape)
+{
+    TopTools_IndexedMapOfShape solids;
+    TopExp::MapShapes(shape, TopAbs_SOLID, solids);
+    return solids.Extent();
+}
+
 } // namespace
 
 std::mutex& cadTranslatorMutex()
@@ -99,12 +110,23 @@ TopoDS_Shape readStepFile(std::string path, int& declaredSolids)
         }
         // A read that succeeds can still hold unresolved references or points
         // the transfer dereferences as null or spins on.
-        checkStepModel(reader, path);
+        const bool recovered = checkStepModel(reader, path);
         declaredSolids = declaredStepSolids(reader.StepModel());
         // Takes effect in the transfer; stays set for every later STEP read.
         Interface_Static::SetIVal("read.step.nonmanifold", 1);
         reader.TransferRoots();
-        return reader.OneShape();
+        TopoDS_Shape shape = reader.OneShape();
+        if (recovered) {
+            // A solid the syntax errors cut short is lost with the damage,
+            // which the warnings name: say so, and read what is left.
+            const int read = shape.IsNull() ? 0 : solidCount(shape);
+            if (read < declaredSolids) {
+                LOG(WARNING) << "STEP file " << path << " declares " << declaredSolids << " solids, " << read
+                             << " could be read: the others were lost with the syntax errors";
+            }
+            declaredSolids = 0;
+        }
+        return shape;
     } catch (const Standard_Failure& error) {
         throw kernelFailure(failure, error);
     }

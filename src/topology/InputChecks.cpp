@@ -1153,7 +1153,7 @@ bool isKernelNumber(double value)
     return std::isfinite(value) && !Precision::IsInfinite(value);
 }
 
-void checkStepModel(STEPControl_Reader& reader, const std::string& path)
+bool checkStepModel(STEPControl_Reader& reader, const std::string& path)
 {
     const std::string file = "STEP file " + path;
     const std::string source = "Could not read " + file;
@@ -1210,6 +1210,7 @@ void checkStepModel(STEPControl_Reader& reader, const std::string& path)
         LOG(WARNING) << file << ": " << unresolved << " references to instances the reader could not read are "
                      << "left out (the first: " << firstUnresolved << ")";
     }
+    return syntaxFaults > 0;
 }
 
 void checkStepText(const std::string& content, const std::string& source)

@@ -27,8 +27,9 @@ void checkStepText(const std::string& content, const std::string& source);
 // warnings when the entities the transfer reaches pass (faces of a shell and
 // edges of a loop it skipped are left out, as the transfer does); without a
 // syntax error any fault of the global check refuses the file. Entity-level
-// load messages are not looked at: sound files carry many of them.
-void checkStepModel(STEPControl_Reader& reader, const std::string& path);
+// load messages are not looked at: sound files carry many of them. Returns
+// whether the reader recovered from syntax errors.
+bool checkStepModel(STEPControl_Reader& reader, const std::string& path);
 
 // A shape that enters the model, before any Boolean operation: finite
 // coordinates within the kernel's range in its vertices, curves, curves on

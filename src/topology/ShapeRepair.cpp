@@ -48,7 +48,14 @@ bool checkedValid(const TopoDS_Shape& shape)
 
 TopoDS_Shape ShapeRepair::pre_process_cad(const TopoDS_Shape shape)
 {
+    bool resultValid = false;
+    return pre_process_cad(shape, resultValid);
+}
+
+TopoDS_Shape ShapeRepair::pre_process_cad(const TopoDS_Shape shape, bool& resultValid)
+{
     requireShape(shape, "pre_process_cad");
+    resultValid = true;
     if (checkedValid(shape)) {
         LOG(INFO) << "pre_process_cad: Shape is valid, it will not be modified" << std::endl;
         return shape;
@@ -87,6 +94,7 @@ TopoDS_Shape ShapeRepair::pre_process_cad(const TopoDS_Shape shape)
     }
     LOG(INFO) << "pre_process_cad: resultShape after fix_basic is not valid, no further modifications will be done"
               << std::endl;
+    resultValid = false;
     return result;
 }
 

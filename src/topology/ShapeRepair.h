@@ -11,6 +11,9 @@ class ShapeRepair {
 public:
     // The input when valid, else the first valid repair result, else the last one.
     static TopoDS_Shape pre_process_cad(const TopoDS_Shape shape);
+    // The same, telling whether the kernel's check accepted the result, so
+    // that later checks need not analyse it again.
+    static TopoDS_Shape pre_process_cad(const TopoDS_Shape shape, bool& resultValid);
     static bool is_valid(TopoDS_Shape shape);
     static TopoDS_Shape fix_basic(TopoDS_Shape shape);
     static TopoDS_Shape fix_basic_wireframe(TopoDS_Shape shape);

@@ -1,0 +1,355 @@
+#include "topology/SolidSoundness.h"
+
+#include <cmath>
+#include <sstream>
+#include <vector>
+
+#include <BRepAdaptor_Curve.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepCheck_Analyzer.hxx>
+#include <BRepCheck_ListOfStatus.hxx>
+#include <BRepCheck_Result.hxx>
+#include <BRepGProp.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <BndLib_Add3dCurve.hxx>
+#include <GProp_GProps.hxx>
+#include <Poly_Polygon3D.hxx>
+#include <Poly_PolygonOnTriangulation.hxx>
+#include <Poly_Triangulation.hxx>
+#include <ShapeAnalysis_ShapeTolerance.hxx>
+#include <ShapeAnalysis_Shell.hxx>
+#include <Standard_Failure.hxx>
+#include <TopExp.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopLoc_Location.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
+#include <TopoDS.hxx>
+#include <TopoDS_Edge.hxx>
+#include <TopoDS_Face.hxx>
+
+#include "misc/ParallelFor.h"
+#include "topology/KernelGuard.h"
+#include "vemra_exception.h"
+
+namespace {
+
+// A tolerance this share of a shape's size or more no longer describes the
+// shape: the kernel widens tolerances until contradicting geometry (a surface
+// far from its edges) checks valid. Sound files stay far below it.
+constexpr double largestToleranceShare = 0.1;
+
+std::string numberShown(double value)
+{
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+TopTools_IndexedMapOfShape mapOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    TopTools_IndexedMapOfShape map;
+    TopExp::MapShapes(shape, type, map);
+    return map;
+}
+
+// The diagonal of the box of a shape's edge curves, tolerances left out: its
+// size as its boundary gives it, whatever its surfaces or tolerances claim.
+double edgeExtent(const TopoDS_Shape& shape)
+{
+    Bnd_Box box;
+    const TopTools_IndexedMapOfShape edges = mapOf(shape, TopAbs_EDGE);
+    for (int i = 1; i <= edges.Extent(); ++i) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edges(i));
+        if (!BRep_Tool::Degenerated(edge) && BRep_Tool::IsGeometric(edge)) {
+            BndLib_Add3dCurve::Add(BRepAdaptor_Curve(edge), 0.0, box);
+        }
+    }
+    return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
+}
+
+std::string toleranceFault(const TopoDS_Shape& shape, double size)
+{
+    const double tolerance = ShapeAnalysis_ShapeTolerance().Tolerance(shape, 1);
+    if (size > 0.0 && tolerance >= largestToleranceShare * size) {
+        return "its tolerance " + numberShown(tolerance) + " is comparable to its size " + numberShown(size);
+    }
+    return "";
+}
+
+bool holds(const BRepCheck_ListOfStatus& statuses, BRepCheck_Status wanted)
+{
+    for (const BRepCheck_Status status : statuses) {
+        if (status == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The fault of the kernel's full check that makes a face unsound. Its other
+// complaints, self-intersecting wires among them (real helical and blended
+// faces carry them within their tolerances), are what the repair tolerates;
+// a wire that truly crosses itself leaves its face without area or its solid
+// without volume, and is refused there.
+std::string faceFault(const BRepCheck_Analyzer& analysis, const TopoDS_Face& face)
+{
+    const Handle(BRepCheck_Result)& result = analysis.Result(face);
+    if (!result.IsNull() && result->IsStatusOnShape(face) &&
+        holds(result->StatusOnShape(face), BRepCheck_InvalidImbricationOfWires)) {
+        return "a hole lies outside it";
+    }
+    return "";
+}
+
+// The first unsound face of the shape, numbered in its own face map.
+std::string facesFault(const TopoDS_Shape& shape)
+{
+    const BRepCheck_Analyzer analysis(shape, true, false);
+    if (analysis.IsValid()) {
+        return "";
+    }
+    const TopTools_IndexedMapOfShape faces = mapOf(shape, TopAbs_FACE);
+    for (int i = 1; i <= faces.Extent(); ++i) {
+        const std::string fault = faceFault(analysis, TopoDS::Face(faces(i)));
+        if (!fault.empty()) {
+            return shape.ShapeType() == TopAbs_FACE ? fault : "face " + std::to_string(i) + ": " + fault;
+        }
+    }
+    return "";
+}
+
+std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
+{
+    if (!TopExp_Explorer(solid, TopAbs_FACE).More()) {
+        return ""; // no geometry: the fuse drops it with a warning
+    }
+    ShapeAnalysis_Shell shells;
+    shells.LoadShells(solid);
+    shells.CheckOrientedShells(solid, true);
+    if (shells.HasFreeEdges()) {
+        return "its shell is open";
+    }
+    if (shells.HasBadEdges()) {
+        return "its faces are not oriented alike";
+    }
+    if (!kernelCheckPassed) {
+        const std::string fault = facesFault(solid);
+        if (!fault.empty()) {
+            return fault;
+        }
+    }
+    const double size = edgeExtent(solid);
+    std::string fault = toleranceFault(solid, size);
+    if (!fault.empty()) {
+        return fault;
+    }
+    GProp_GProps properties;
+    // Above 0.001 the integration is not adaptive: the sign is what counts.
+    BRepGProp::VolumeProperties(solid, properties, 0.01);
+    const double volume = properties.Mass();
+    if (std::fabs(volume) <= 1e-12 * size * size * size) {
+        return "it encloses no volume";
+    }
+    if (volume < 0.0) {
+        return "it is inside out (volume " + numberShown(volume) + ")";
+    }
+    return "";
+}
+
+std::string looseFaceFault(const TopoDS_Face& face, bool kernelCheckPassed)
+{
+    if (!kernelCheckPassed) {
+        const std::string fault = facesFault(face);
+        if (!fault.empty()) {
+            return fault;
+        }
+    }
+    const double size = edgeExtent(face);
+    const std::string fault = toleranceFault(face, size);
+    if (!fault.empty()) {
+        return fault;
+    }
+    GProp_GProps properties;
+    BRepGProp::SurfaceProperties(face, properties, 0.01);
+    if (std::fabs(properties.Mass()) <= 1e-12 * size * size) {
+        return "it has no area";
+    }
+    return "";
+}
+
+std::string looseEdgeFault(const TopoDS_Edge& edge)
+{
+    if (BRep_Tool::Degenerated(edge)) {
+        return "";
+    }
+    if (!BRep_Tool::IsGeometric(edge)) {
+        return "it has no curve";
+    }
+    const double length = edgeExtent(edge);
+    if (length <= 0.0) {
+        return "it has no length";
+    }
+    return toleranceFault(edge, length);
+}
+
+bool finitePoint(const gp_Pnt& point)
+{
+    return std::isfinite(point.X()) && std::isfinite(point.Y()) && std::isfinite(point.Z());
+}
+
+std::string pointShown(const gp_Pnt& point)
+{
+    return "(" + numberShown(point.X()) + ", " + numberShown(point.Y()) + ", " + numberShown(point.Z()) + ")";
+}
+
+// The box of the shape's exact geometry (a mesh stored with it left out),
+// widened by the mesh's deflection and the shape's tolerance.
+Bnd_Box geometryBox(const TopoDS_Shape& shape, double deflection)
+{
+    Bnd_Box box;
+    BRepBndLib::Add(shape, box, false);
+    const double slack = deflection + ShapeAnalysis_ShapeTolerance().Tolerance(shape, 1);
+    box.Enlarge(slack + 1e-9 * (box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent())));
+    return box;
+}
+
+std::string nodeFault(const gp_Pnt& node, const Bnd_Box& box, const char* shape)
+{
+    if (!finitePoint(node)) {
+        return "a node is not a finite number";
+    }
+    if (box.IsOut(node)) {
+        return "the node " + pointShown(node) + " lies outside the " + shape;
+    }
+    return "";
+}
+
+std::string triangulationFault(const TopoDS_Face& face)
+{
+    TopLoc_Location location;
+    const Handle(Poly_Triangulation)& mesh = BRep_Tool::Triangulation(face, location);
+    if (mesh.IsNull()) {
+        return "";
+    }
+    const int nodes = mesh->NbNodes();
+    for (int i = 1; i <= mesh->NbTriangles(); ++i) {
+        int a = 0, b = 0, c = 0;
+        mesh->Triangle(i).Get(a, b, c);
+        if (a < 1 || b < 1 || c < 1 || a > nodes || b > nodes || c > nodes) {
+            return "a triangle refers to a node it does not have";
+        }
+    }
+    if (!std::isfinite(mesh->Deflection()) || mesh->Deflection() < 0.0) {
+        return "its deflection is not a finite positive number";
+    }
+    const Bnd_Box box = geometryBox(face, mesh->Deflection());
+    const gp_Trsf placement = location.Transformation();
+    for (int i = 1; i <= nodes; ++i) {
+        const std::string fault = nodeFault(mesh->Node(i).Transformed(placement), box, "face");
+        if (!fault.empty()) {
+            return fault;
+        }
+    }
+    return "";
+}
+
+std::string polygonFault(const TopoDS_Edge& edge)
+{
+    TopLoc_Location location;
+    const Handle(Poly_Polygon3D)& polygon = BRep_Tool::Polygon3D(edge, location);
+    if (!polygon.IsNull()) {
+        if (!std::isfinite(polygon->Deflection()) || polygon->Deflection() < 0.0) {
+            return "its deflection is not a finite positive number";
+        }
+        const Bnd_Box box = geometryBox(edge, polygon->Deflection());
+        const gp_Trsf placement = location.Transformation();
+        const TColgp_Array1OfPnt& nodes = polygon->Nodes();
+        for (int i = nodes.Lower(); i <= nodes.Upper(); ++i) {
+            const std::string fault = nodeFault(nodes(i).Transformed(placement), box, "edge");
+            if (!fault.empty()) {
+                return fault;
+            }
+        }
+    }
+    // A polygon on a triangulation holds indices into the face's nodes.
+    Handle(Poly_PolygonOnTriangulation) onMesh;
+    Handle(Poly_Triangulation) mesh;
+    for (int i = 1;; ++i) {
+        BRep_Tool::PolygonOnTriangulation(edge, onMesh, mesh, location, i);
+        if (onMesh.IsNull() || mesh.IsNull()) {
+            break;
+        }
+        for (int k = 1; k <= onMesh->NbNodes(); ++k) {
+            if (onMesh->Node(k) < 1 || onMesh->Node(k) > mesh->NbNodes()) {
+                return "its polygon refers to a node the triangulation does not have";
+            }
+        }
+    }
+    return "";
+}
+
+// Whether a face holds a triangulation or an edge a polygon of its own (a
+// polygon on a triangulation needs a face's triangulation).
+bool holdsStoredMesh(const TopTools_IndexedMapOfShape& faces, const TopTools_IndexedMapOfShape& edges)
+{
+    TopLoc_Location location;
+    for (int i = 1; i <= faces.Extent(); ++i) {
+        if (!BRep_Tool::Triangulation(TopoDS::Face(faces(i)), location).IsNull()) {
+            return true;
+        }
+    }
+    for (int i = 1; i <= edges.Extent(); ++i) {
+        if (!BRep_Tool::Polygon3D(TopoDS::Edge(edges(i)), location).IsNull()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Runs the check on every member of the map in parallel; the first fault in
+// map order is raised, so the message does not depend on the thread count.
+template <typename Check>
+void checkEach(const TopTools_IndexedMapOfShape& map, const std::string& source, const char* kind,
+               const char* what, Check&& check)
+{
+    parallelForDynamic(map.Extent(), [&](int index) {
+        std::string fault;
+        try {
+            fault = check(map(index + 1));
+        } catch (const Standard_Failure& failure) {
+            fault = "it cannot be checked: " + kernelFailureText(failure);
+        }
+        if (!fault.empty()) {
+            throw vemra_exception(source + ": " + kind + " " + std::to_string(index + 1) + ": " + what + fault);
+        }
+    });
+}
+
+} // namespace
+
+void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, bool kernelCheckPassed)
+{
+    requireShape(shape, "checkSolidSoundness");
+    const TopTools_IndexedMapOfShape faces = mapOf(shape, TopAbs_FACE);
+    const TopTools_IndexedMapOfShape edges = mapOf(shape, TopAbs_EDGE);
+    // Most shapes carry no mesh: a parallel loop over nothing still costs.
+    if (holdsStoredMesh(faces, edges)) {
+        checkEach(faces, source, "face", "damaged stored triangulation: ",
+                  [](const TopoDS_Shape& face) { return triangulationFault(TopoDS::Face(face)); });
+        checkEach(edges, source, "edge", "damaged stored polygon: ",
+                  [](const TopoDS_Shape& edge) { return polygonFault(TopoDS::Edge(edge)); });
+    }
+
+    const TopTools_IndexedMapOfShape solids = mapOf(shape, TopAbs_SOLID);
+    if (!solids.IsEmpty()) {
+        checkEach(solids, source, "solid", "",
+                  [&](const TopoDS_Shape& solid) { return solidFault(solid, kernelCheckPassed); });
+    } else if (!faces.IsEmpty()) {
+        checkEach(faces, source, "face", "",
+                  [&](const TopoDS_Shape& face) { return looseFaceFault(TopoDS::Face(face), kernelCheckPassed); });
+    } else {
+        checkEach(edges, source, "edge", "",
+                  [](const TopoDS_Shape& edge) { return looseEdgeFault(TopoDS::Edge(edge)); });
+    }
+}
