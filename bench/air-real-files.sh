@@ -77,7 +77,17 @@ failure() {
     echo "exit $status: ${text:-no message}"
 }
 
-rows=""
+echo "Machine: $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1))"
+echo "Machine load (1, 5, 15 minutes) at the start: $loadBefore"
+echo
+echo "The air on real files, whole process, wall / CPU seconds, median of $runs rounds: ours reads the file"
+echo "(\"readCADfiles\") without and with \"addAir\" (automatic padding); gmsh imports and fragments on one"
+echo "thread, without and with the same padded box; \"added\" is the run with air (box) minus the run without."
+echo "Each file's row is printed as soon as the file is done."
+echo
+echo "| file | solids: ours (no air) / gmsh (with box) | ours | ours with air | our air phase | added by the air | gmsh | gmsh with box | added by the box | added: ours / gmsh | peak MB: ours / with air / gmsh with box | errors |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+
 for file in "${files[@]}"; do
     name=$(basename "$file")
     box="v() = Volume{:};
@@ -148,18 +158,9 @@ Box(newv) = {b(0) - p, b(1) - p, b(2) - p, b(3) - b(0) + 2 * p, b(4) - b(1) + 2 
     [ -z "$airError" ] || notes+="air: $airError; "
     [ -z "$gmshError" ] || notes+="gmsh: $gmshError; "
     [ -z "$gmshBoxError" ] || notes+="gmsh with box: $gmshBoxError; "
-    rows+="| $name | ${solids:--} / ${gmshSolids:--} | ${cells[0]} / ${cells[1]} | ${cells[3]} / ${cells[4]} | ${airPhase:--} | $oursAdded / $oursAddedCpu | ${cells[6]} / ${cells[7]} | ${cells[9]} / ${cells[10]} | $gmshAdded / $gmshAddedCpu | $ratio | ${cells[2]} / ${cells[5]} / ${cells[11]} | ${notes%; } |"$'\n'
-    echo "done: $name" >&2
+    echo "| $name | ${solids:--} / ${gmshSolids:--} | ${cells[0]} / ${cells[1]} | ${cells[3]} / ${cells[4]} | ${airPhase:--} | $oursAdded / $oursAddedCpu | ${cells[6]} / ${cells[7]} | ${cells[9]} / ${cells[10]} | $gmshAdded / $gmshAddedCpu | $ratio | ${cells[2]} / ${cells[5]} / ${cells[11]} | ${notes%; } |"
 done
 
-echo "Machine: $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1))"
-echo "Machine load (1, 5, 15 minutes) before: $loadBefore; after: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo
+echo "Machine load (1, 5, 15 minutes) at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 sort -g "$scratch/loads" | awk '{ l[NR] = $1 } END { if (NR) printf "1-minute load at the runs: min %s, median %s, max %s\n", l[1], l[int((NR + 1) / 2)], l[NR] }'
-echo
-echo "The air on real files, whole process, wall / CPU seconds, median of $runs rounds: ours reads the file"
-echo "(\"readCADfiles\") without and with \"addAir\" (automatic padding); gmsh imports and fragments on one"
-echo "thread, without and with the same padded box; \"added\" is the run with air (box) minus the run without."
-echo
-echo "| file | solids: ours (no air) / gmsh (with box) | ours | ours with air | our air phase | added by the air | gmsh | gmsh with box | added by the box | added: ours / gmsh | peak MB: ours / with air / gmsh with box | errors |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
-printf '%s' "$rows"
