@@ -120,7 +120,11 @@ GEO
             start=$(now)
             /usr/bin/time -v -o "$scratch/time.txt" \
                 "$dir/bench/cad_stage_bench" "${airFlag[@]}" "$step" "$scratch/work-$label-$side-$run" \
-                > "$scratch/$side-run$run.txt"
+                > "$scratch/$side-run$run.txt" || {
+                echo "$side failed on $label (round $run):" >&2
+                tail -3 "$scratch/$side-run$run.txt" "$scratch/time.txt" >&2
+                exit 1
+            }
             end=$(now)
             awk -v a="$start" -v b="$end" -v r="$run" 'BEGIN { printf "%.3f %d\n", b - a, r }' >> "$scratch/$side.times"
             cpu "$scratch/time.txt" >> "$scratch/$side.cpu"
