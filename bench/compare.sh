@@ -2,10 +2,12 @@
 # Times the whole CAD stage against gmsh importing the same STEP file and
 # fragmenting all its volumes (gmsh on one thread, as a yardstick), on two
 # generated models: grids of N x N x N touching unit boxes, and N x N curved
-# assemblies (boards with components, bolted plates, coils around cores).
+# assemblies (boards with components, bolted plates, coils around cores), and
+# on CAD files given by name.
 #
 # usage: bench/compare.sh [N ...]        grid sizes, default: 3 6
 #        CURVED="2 4"                    curved assembly sizes (default: 2 4; "" for none)
+#        FILES="a.step b.stp"            CAD files, each a case of its own (default: none)
 #        BUILD_DIR=...                   build tree holding bench/ (default: ./build)
 #        RUNS=...                        rounds, each side once per round; the median counts (default: 3)
 #        AIR=0                           skip the grids put in air (addAir, padding 0)
@@ -13,7 +15,13 @@
 #        BEFORE_BUILD_DIR=...            another build (say, of the commit before a change),
 #                                        run in the same rounds and shown beside ours
 #
-# Both sides are timed the same way: the whole process, wall seconds.
+# Every side is timed the same way: the whole process, wall seconds and CPU
+# seconds (user + system, every thread), and peak memory. With a second build,
+# each round's ratio ours / before is taken for wall and CPU time, and the
+# median of those paired ratios is shown: a busy spell of the shared machine
+# falls on both runs of a round, so the paired ratio holds where medians of
+# wall times drift. Our phases are shown with their wall and CPU seconds (the
+# bench prints the process's CPU over each phase it times itself).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +32,7 @@ if [ ${#sizes[@]} -eq 0 ]; then
     sizes=(3 6)
 fi
 read -r -a curvedSizes <<< "${CURVED-2 4}"
+read -r -a files <<< "${FILES-}"
 
 if ! command -v gmsh > /dev/null; then
     if [ "$(id -u)" -eq 0 ]; then
@@ -56,15 +65,25 @@ airPhases=("read" "repair" "fuse" "entities and relations" "BREP export" "air" "
 medianLine() { sort -g | awk '{ line[NR] = $0 } END { print line[int((NR + 1) / 2)] }'; }
 median() { medianLine | awk '{ print $1 }'; }
 peak() { sed -n 's/.*Maximum resident set size (kbytes): //p' "$1"; }
+# CPU seconds (user + system) of a run timed by /usr/bin/time -v.
+cpu() { awk -F': ' '/User time \(seconds\)|System time \(seconds\)/ { sum += $2 } END { printf "%.3f\n", sum }' "$1"; }
+# The 1-minute load average now.
+loadNow() { cut -d' ' -f1 /proc/loadavg; }
+: > "$scratch/loads"
 
-# compare_case <label> <generator> <N> [air]: one line of the summary, and the
-# phases of our median run in $scratch/ours-<label>.txt. With "air" (grids
-# only) our stage adds the air (padding 0: half the grid's diagonal,
-# N sqrt(3) / 2) and gmsh adds the same padded box before fragmenting.
+# compare_case <label> <generator> <N> [air]: one line of the summary of the
+# family, and the phases of our median run in $scratch/ours-<label>.txt.
+# With "air" (grids only) our stage adds the air (padding 0: half the grid's
+# diagonal, N sqrt(3) / 2) and gmsh adds the same padded box before
+# fragmenting. The generator "file" takes the CAD file named by <N>.
 compare_case() {
     local label=$1 generator=$2 n=$3 air=${4:-}
     local step=$scratch/$generator-$n.step
-    [ -f "$step" ] || "$build/bench/$generator" "$n" "$step" > /dev/null
+    if [ "$generator" = file ]; then
+        step=$n
+    else
+        [ -f "$step" ] || "$build/bench/$generator" "$n" "$step" > /dev/null
+    fi
     local box="" airFlag=()
     if [ -n "$air" ]; then
         box="p = 0.5 * Sqrt(3) * $n;
@@ -84,6 +103,7 @@ GEO
     local side
     for side in ours before gmsh; do
         : > "$scratch/$side.times"
+        : > "$scratch/$side.cpu"
         : > "$scratch/$side.memory"
     done
     local start end
@@ -100,10 +120,16 @@ GEO
             start=$(now)
             /usr/bin/time -v -o "$scratch/time.txt" \
                 "$dir/bench/cad_stage_bench" "${airFlag[@]}" "$step" "$scratch/work-$label-$side-$run" \
-                > "$scratch/$side-run$run.txt"
+                > "$scratch/$side-run$run.txt" || {
+                echo "$side failed on $label (round $run):" >&2
+                tail -3 "$scratch/$side-run$run.txt" "$scratch/time.txt" >&2
+                exit 1
+            }
             end=$(now)
             awk -v a="$start" -v b="$end" -v r="$run" 'BEGIN { printf "%.3f %d\n", b - a, r }' >> "$scratch/$side.times"
+            cpu "$scratch/time.txt" >> "$scratch/$side.cpu"
             peak "$scratch/time.txt" >> "$scratch/$side.memory"
+            loadNow >> "$scratch/loads"
         done
         start=$(now)
         /usr/bin/time -v -o "$scratch/time.txt" \
@@ -111,6 +137,7 @@ GEO
             > "$scratch/gmsh-$label.txt" 2>&1
         end=$(now)
         awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }' >> "$scratch/gmsh.times"
+        cpu "$scratch/time.txt" >> "$scratch/gmsh.cpu"
         peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
     done
     local ours theirs medianRun
@@ -118,28 +145,41 @@ GEO
     read -r ours medianRun <<< "$(medianLine < "$scratch/ours.times")"
     theirs=$(median < "$scratch/gmsh.times")
     cp "$scratch/ours-run$medianRun.txt" "$scratch/ours-$label.txt"
-    local entities gmshEntities ratio ourMemory gmshMemory
+    local entities gmshEntities ratio ourCpu gmshCpu ourMemory gmshMemory
     entities=$(field entities "$scratch/ours-$label.txt")
     gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")
     ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
+    ourCpu=$(median < "$scratch/ours.cpu")
+    gmshCpu=$(median < "$scratch/gmsh.cpu")
     ourMemory=$(median < "$scratch/ours.memory")
     gmshMemory=$(median < "$scratch/gmsh.memory")
     local beforeColumns=""
     if [ -n "$before" ]; then
-        local previous previousMemory
-        previous=$(median < "$scratch/before.times")
+        local previous previousRun previousCpu previousMemory wallRatio cpuRatio
+        read -r previous previousRun <<< "$(medianLine < "$scratch/before.times")"
+        cp "$scratch/before-run$previousRun.txt" "$scratch/before-$label.txt"
+        previousCpu=$(median < "$scratch/before.cpu")
         previousMemory=$(median < "$scratch/before.memory")
-        beforeColumns=$(printf ' %.3f | %s | %d |' "$previous" \
-            "$(awk -v a="$previous" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')" $((previousMemory / 1024)))
+        # Round by round: the lines of the two files belong together.
+        wallRatio=$(paste -d' ' "$scratch/ours.times" "$scratch/before.times" |
+            awk '{ printf "%.3f\n", $1 / $3 }' | median)
+        cpuRatio=$(paste -d' ' "$scratch/ours.cpu" "$scratch/before.cpu" | awk '{ printf "%.3f\n", $1 / $2 }' | median)
+        beforeColumns=$(printf ' %.3f | %.3f | %d | %s | %s |' "$previous" "$previousCpu" \
+            $((previousMemory / 1024)) "$wallRatio" "$cpuRatio")
     fi
-    summary+=$(printf '| %s | %s | %s |%s %.3f | %s | %s | %d | %d |' "$label" "$entities" "$gmshEntities" \
-        "$beforeColumns" "$ours" "$theirs" "$ratio" $((ourMemory / 1024)) $((gmshMemory / 1024)))$'\n'
+    local row
+    row=$(printf '| %s | %s | %s |%s %.3f | %.3f | %d | %.3f | %.3f | %d | %s |' "$label" "$entities" \
+        "$gmshEntities" "$beforeColumns" "$ours" "$ourCpu" $((ourMemory / 1024)) "$theirs" "$gmshCpu" \
+        $((gmshMemory / 1024)) "$ratio")
+    summaries[$family]+="$row"$'\n'
     eval "total_${label//[^a-z0-9]/_}=$ours"
 }
 
-# print_phases <label> ...: our phases of the given cases, one column each.
+# print_phases <label> ...: our phases of the given cases, one column each,
+# "wall / CPU" where the bench gives the phase's CPU seconds; with a second
+# build, its "JSON and previews" and total beside ours.
 print_phases() {
-    local header="| phase |" rule="|---|" label row phase
+    local header="| phase |" rule="|---|" label row phase wall cpuSeconds
     local shown=("${phases[@]}")
     if [[ "$1" == air* ]]; then
         shown=("${airPhases[@]}")
@@ -150,21 +190,71 @@ print_phases() {
     done
     echo "$header"
     echo "$rule"
+    cell() {
+        wall=$(field "$2" "$1" | sed 's/ s$//')
+        cpuSeconds=$(field "$2 CPU" "$1" | sed 's/ s$//')
+        if [ -n "$cpuSeconds" ]; then
+            printf '%s / %s' "$wall" "$cpuSeconds"
+        else
+            printf '%s' "$wall"
+        fi
+    }
     for phase in "${shown[@]}"; do
         row="| $phase |"
         for label in "$@"; do
-            row+=" $(field "$phase" "$scratch/ours-$label.txt" | sed 's/ s$//') |"
+            row+=" $(cell "$scratch/ours-$label.txt" "$phase") |"
         done
         echo "$row"
+        if [ "$phase" = "BREP export" ]; then
+            row="| reading (the five above), CPU |"
+            for label in "$@"; do
+                row+=" $(field "reading CPU" "$scratch/ours-$label.txt" | sed 's/ s$//') |"
+            done
+            echo "$row"
+        fi
     done
+    if [ -n "$before" ]; then
+        for phase in "JSON and previews" total; do
+            row="| before: $phase |"
+            for label in "$@"; do
+                row+=" $(cell "$scratch/before-$label.txt" "$phase") |"
+            done
+            echo "$row"
+        done
+    fi
 }
 
-summary=""
+# print_family <family> <title> <label> ...: the summary and the phases of one
+# family of models.
+print_family() {
+    local family=$1 title=$2
+    shift 2
+    [ $# -gt 0 ] || return 0
+    echo
+    echo "$title: whole process, wall and CPU seconds and peak MB, median of $runs rounds; gmsh imports and fragments on one thread:"
+    echo
+    if [ -n "$before" ]; then
+        echo "| case | our entities | gmsh entities | before | before CPU | before MB | ours / before (paired) | CPU ours / before (paired) | ours | our CPU | our MB | gmsh | gmsh CPU | gmsh MB | ours / gmsh |"
+        echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+    else
+        echo "| case | our entities | gmsh entities | ours | our CPU | our MB | gmsh | gmsh CPU | gmsh MB | ours / gmsh |"
+        echo "|---|---|---|---|---|---|---|---|---|---|"
+    fi
+    printf '%s' "${summaries[$family]}"
+    echo
+    echo "Our phases, wall / CPU seconds inside the process (the median run):"
+    echo
+    print_phases "$@"
+}
+
+declare -A summaries=([grids]="" [air]="" [curved]="" [files]="")
+family=grids
 gridLabels=()
 for n in "${sizes[@]}"; do
     gridLabels+=("grid$n")
     compare_case "grid$n" unit_box_grid "$n"
 done
+family=air
 airLabels=()
 if [ "${AIR:-1}" != "0" ]; then
     for n in "${sizes[@]}"; do
@@ -172,43 +262,28 @@ if [ "${AIR:-1}" != "0" ]; then
         compare_case "air$n" unit_box_grid "$n" air
     done
 fi
+family=curved
 curvedLabels=()
 for n in "${curvedSizes[@]}"; do
     curvedLabels+=("curved$n")
     compare_case "curved$n" curved_assemblies "$n"
 done
+family=files
+fileLabels=()
+for file in "${files[@]}"; do
+    label=$(basename "$file")
+    label=${label%.*}
+    fileLabels+=("$label")
+    compare_case "$label" file "$(cd "$(dirname "$file")" && pwd)/$(basename "$file")"
+done
 
-echo "Machine load before: $load"
-echo "Machine load after:  $(cut -d' ' -f1-3 /proc/loadavg)"
-echo
-echo "Whole stage (ours, all cores) against gmsh import + fragment (one thread), whole process, wall seconds and peak memory, median of $runs:"
-echo
-if [ -n "$before" ]; then
-    echo "| case | our entities | gmsh entities | before | before / gmsh | before MB | ours | gmsh | ours / gmsh | our MB | gmsh MB |"
-    echo "|---|---|---|---|---|---|---|---|---|---|---|"
-else
-    echo "| case | our entities | gmsh entities | ours | gmsh | ours / gmsh | our MB | gmsh MB |"
-    echo "|---|---|---|---|---|---|---|---|"
-fi
-printf '%s' "$summary"
-if [ ${#gridLabels[@]} -gt 0 ]; then
-    echo
-    echo "Our phases on the grids (N x N x N unit boxes), wall seconds inside the process (the median run):"
-    echo
-    print_phases "${gridLabels[@]}"
-fi
-if [ ${#airLabels[@]} -gt 0 ]; then
-    echo
-    echo "Our phases on the grids put in air, wall seconds:"
-    echo
-    print_phases "${airLabels[@]}"
-fi
-if [ ${#curvedLabels[@]} -gt 0 ]; then
-    echo
-    echo "Our phases on the curved assemblies (N x N), wall seconds:"
-    echo
-    print_phases "${curvedLabels[@]}"
-fi
+echo "Machine: $(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1))"
+echo "Machine load (1, 5, 15 minutes) before: $load; after: $(cut -d' ' -f1-3 /proc/loadavg)"
+sort -g "$scratch/loads" | awk '{ l[NR] = $1 } END { if (NR) printf "1-minute load at our runs: min %s, median %s, max %s\n", l[1], l[int((NR + 1) / 2)], l[NR] }'
+print_family grids "Grids (N x N x N unit boxes)" "${gridLabels[@]}"
+print_family air "Grids put in air (padding 0) against gmsh adding the same box before fragmenting" "${airLabels[@]}"
+print_family curved "Curved assemblies (N x N)" "${curvedLabels[@]}"
+print_family files "CAD files" "${fileLabels[@]}"
 if [ -n "${total_grid4:-}" ] && [ -n "${total_grid8:-}" ]; then
     echo
     awk -v a="$total_grid8" -v b="$total_grid4" 'BEGIN { printf "t(8) / t(4) = %.2f (8 times the solids)\n", a / b }'

@@ -1,15 +1,19 @@
 #include "geometryData/GeometryData.h"
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <numeric>
 #include <set>
 #include <sstream>
 #include <unordered_map>
 
 #include <TopAbs_ShapeEnum.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
 #include <easylogging++.h>
 
 #include "geometryData/BoundaryGroup.h"
@@ -325,8 +329,9 @@ nlohmann::json GeometryData::toJson()
     // The groups' objects and previews and the records of the model's box are
     // independent work items of very unequal cost (a domain's preview meshes a
     // whole solid, a boundary's one face): one loop hands them out as threads
-    // come free, the heavy domains first. Each item writes its own slot, so
-    // the document is the same whatever the thread count. Every item runs;
+    // come free, the items with the most faces first. Each item writes its
+    // own slot, so the document is the same whatever the thread count and
+    // whatever the order the items are handed out in. Every item runs;
     // the failure of the lowest item is raised after the loop, which keeps
     // the domains' failures before the boundaries' and both before the box's.
     createDirectory(workingDirectory + "/vtk");
@@ -382,7 +387,34 @@ nlohmann::json GeometryData::toJson()
     const std::size_t domainItems = 2 * domains.size();
     const std::size_t groupItems = domainItems + 2 * boundaries.size();
     const std::string& directory = workingDirectory;
-    parallelForDynamic(static_cast<int>(groupItems + boxEntities.size()), [&](int item) {
+    // Handed out longest first, so that no long item starts when the others
+    // are done: an item's work (meshing, measuring) grows with its faces.
+    const auto facesOf = [](const TopoDS_Shape& shape) {
+        TopTools_IndexedMapOfShape faces;
+        if (!shape.IsNull()) {
+            TopExp::MapShapes(shape, TopAbs_FACE, faces);
+        }
+        return faces.Extent();
+    };
+    std::vector<int> itemFaces(groupItems + boxEntities.size(), 0);
+    for (std::size_t group = 0; group < domains.size(); ++group) {
+        itemFaces[2 * group] = itemFaces[2 * group + 1] = facesOf(domains[group]->getShape());
+    }
+    for (std::size_t group = 0; group < boundaries.size(); ++group) {
+        itemFaces[domainItems + 2 * group] = itemFaces[domainItems + 2 * group + 1] =
+            facesOf(boundaries[group]->getShape());
+    }
+    for (std::size_t record = 0; record < boxEntities.size(); ++record) {
+        if (recordDomain[record] == domains.size()) {
+            itemFaces[groupItems + record] = facesOf(entities[boxEntities[record]]->getShape());
+        }
+    }
+    std::vector<int> itemOrder(itemFaces.size());
+    std::iota(itemOrder.begin(), itemOrder.end(), 0);
+    std::stable_sort(itemOrder.begin(), itemOrder.end(), [&itemFaces](int a, int b) {
+        return itemFaces[static_cast<std::size_t>(a)] > itemFaces[static_cast<std::size_t>(b)];
+    });
+    parallelForDynamic(itemOrder, [&](int item) {
         const auto index = static_cast<std::size_t>(item);
         if (index < groupItems) {
             const bool isDomain = index < domainItems;

@@ -12,14 +12,17 @@ namespace parallelForDetail {
 // caught there (an exception leaving an OpenMP region would terminate the
 // process) and, after the loop, the exception of the lowest failing index is
 // rethrown unchanged. Called inside another parallel region, the loop runs
-// serially.
-inline void run(int count, const std::function<void(int)>& body, bool dynamic)
+// serially. Given an order (a permutation of the indices), the loop hands the
+// indices out in that order; the exception raised is still the lowest index's.
+inline void run(int count, const std::function<void(int)>& body, bool dynamic,
+                const std::vector<int>* order = nullptr)
 {
     if (count <= 0) {
         return;
     }
     std::vector<std::exception_ptr> errors(static_cast<std::size_t>(count));
-    const auto iteration = [&](int i) {
+    const auto iteration = [&](int position) {
+        const int i = order != nullptr ? (*order)[static_cast<std::size_t>(position)] : position;
         try {
             body(i);
         } catch (...) {
@@ -59,4 +62,11 @@ inline void parallelFor(int count, const std::function<void(int)>& body)
 inline void parallelForDynamic(int count, const std::function<void(int)>& body)
 {
     parallelForDetail::run(count, body, true);
+}
+
+// parallelForDynamic handing out the indices in the given order, a permutation
+// of [0, order.size()): the costly iterations first, wherever they stand.
+inline void parallelForDynamic(const std::vector<int>& order, const std::function<void(int)>& body)
+{
+    parallelForDetail::run(static_cast<int>(order.size()), body, true, &order);
 }

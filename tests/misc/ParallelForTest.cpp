@@ -108,4 +108,28 @@ TEST(ParallelFor, InsideAnotherParallelRegionRunsSerially)
     EXPECT_EQ(result, "std inner 4");
 }
 
+TEST(ParallelFor, GivenOrderHandsIndicesOutInItAndTheLowestFailureStillWins)
+{
+    // The costly iterations first: index 9 is handed out first, index 0 last.
+    const std::vector<int> order = {9, 4, 8, 1, 7, 6, 3, 5, 2, 0};
+    std::vector<std::atomic<int>> runs(order.size());
+    const std::string result = caught([&] {
+        parallelForDynamic(order, [&](int i) {
+            ++runs[static_cast<std::size_t>(i)];
+            if (i == 0 || i == 2 || i == 9) {
+                throw std::runtime_error("index " + std::to_string(i));
+            }
+        });
+    });
+    EXPECT_EQ(result, "std index 0");
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ(runs[i].load(), 1) << "iteration " << i;
+    }
+
+    // On one thread (inside another parallel region) the order is kept exactly.
+    std::vector<int> handedOut;
+    parallelFor(1, [&](int) { parallelForDynamic(order, [&](int i) { handedOut.push_back(i); }); });
+    EXPECT_EQ(handedOut, order);
+}
+
 } // namespace

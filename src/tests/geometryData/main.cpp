@@ -1,10 +1,12 @@
 #include <iostream>
 #include <string>
 
+#include "misc/HeapPolicy.h"
 #include "tests/geometryData/CaseRunner.h"
 
 int main()
 {
+    keepFreedMemoryInHeaps();
     const std::string base = VEMRA_TEST_BASE_DIR;
     const std::string ending = "src/tests";
     // The working copy below the base is deleted: refuse any other base.
