@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
+
+#include "geometryData/ShapeStatistics.h"
 
 class ShapeList;
 class TopoEntity;
@@ -18,6 +21,22 @@ enum AirMode : std::int32_t {
     planarAir = 1,
     axisymmetricAir = 2,
 };
+
+// The air made of a box's faces and the model's outer faces (those bounding
+// one solid once), the model's solids left as they are: the road for a model
+// whose fuse with the box comes out wrong. The solids must share the faces
+// where they touch, as the pieces of a fuse do, and lie inside the box.
+struct AirAroundModel {
+    // Why the air cannot be made so; empty when it was.
+    std::string refusal;
+    TopoDS_Shape air;
+    TopoDS_Shape infinity;
+    // The model's solids, then the air's, in one compound.
+    TopoDS_Shape partition;
+};
+// The labels name the model's solids in the refusal.
+AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                              const TopoDS_Shape& box);
 
 // Builds the air around a model and the air's outer ("infinity") boundary,
 // and for axisymmetric models its edges on the axis. The box is cut off at the
@@ -49,7 +68,7 @@ private:
     void createBoxAir();
     void createPlanarAir();
     void createAxisymmetricAir();
-    void fuseWithBox(const ShapeList& model, const TopoDS_Shape& box);
+    void fuseWithBox(const ShapeList& model, ShapeStatistics bounds);
 
     AirMode mode = boxAir;
     std::vector<std::shared_ptr<TopoEntity>> entities;
