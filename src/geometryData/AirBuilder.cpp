@@ -24,8 +24,10 @@
 #include <GeomLib_IsPlanarSurface.hxx>
 #include <Geom_Surface.hxx>
 #include <Standard_Failure.hxx>
+#include <TopAbs.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_DataMapOfShapeInteger.hxx>
 #include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopTools_MapOfShape.hxx>
@@ -433,6 +435,46 @@ void AirBuilder::createBoxAir()
     partition.Nullify();
 }
 
+namespace {
+
+// The model's solids that the fuse split or merged with another, named; empty
+// when each came out as one piece of its own.
+std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                              const Handle(BRepTools_History) & history)
+{
+    std::vector<std::string> named;
+    TopTools_DataMapOfShapeInteger firstOrigin;
+    int index = 0;
+    for (const TopoDS_Shape& piece : model) {
+        const TopTools_ListOfShape images = imagesOf(history, piece);
+        bool apart = images.Extent() == 1;
+        for (const TopoDS_Shape& image : images) {
+            if (firstOrigin.IsBound(image)) {
+                apart = false;
+                named.push_back(labels[static_cast<std::size_t>(firstOrigin(image))]);
+            } else {
+                firstOrigin.Bind(image, index);
+            }
+        }
+        if (!apart) {
+            named.push_back(labels[static_cast<std::size_t>(index)]);
+        }
+        ++index;
+    }
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    std::string text;
+    for (std::size_t i = 0; i < named.size() && i < 6; ++i) {
+        text += (i == 0 ? "" : ", ") + named[i];
+    }
+    if (named.size() > 6) {
+        text += " and " + std::to_string(named.size() - 6) + " more";
+    }
+    return named.empty() ? text : text + (named.size() == 1 ? " is split" : " overlap or are split");
+}
+
+} // namespace
+
 void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
 {
     // The box is sized from the model's shapes as given; the fused model can
@@ -458,6 +500,7 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
             ++options.exactArgument;
         }
         ++options.exactArgument;
+        options.exactArgumentHoldsAll = true;
         const GeneralFuseResult fuse = runGeneralFuse(pieces, options);
         std::string fault = fuse.failed() ? "Adding air failed: the fuse of the model and the box failed: " + fuse.errors
                                           : fuse.volumeFault;
@@ -472,6 +515,14 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
                     modelLabels.push_back(withBox.getLabels()[index]);
                 }
                 ++index;
+            }
+            // The model must be one partition already: in the fuse's history no
+            // solid of it is split or shares a piece with another.
+            const std::string overlapping = fuse.failed() ? std::string("the fuse left no history to tell")
+                                                          : overlappingSolids(modelPieces, modelLabels, fuse.history);
+            if (!overlapping.empty()) {
+                throw vemra_exception(fault + "; the model is no partition of its own (" + overlapping +
+                                      "); the air was not added");
             }
             const AirAroundModel around = airAroundModel(modelPieces, modelLabels, box);
             if (around.refusal.empty()) {
@@ -547,11 +598,25 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
     // already share the faces where they touch.
     TopTools_IndexedDataMapOfShapeListOfShape bounding;
     std::vector<TopoDS_Shape> solids;
+    std::vector<std::string> open;
+    std::vector<std::string> solidLabels;
+    std::size_t position = 0;
     for (const TopoDS_Shape& piece : model) {
+        const std::string label = position < labels.size() ? labels[position] : "a solid";
+        ++position;
+        // A vertex inside a solid bounds nothing.
+        if (piece.ShapeType() == TopAbs_VERTEX) {
+            continue;
+        }
+        if (piece.ShapeType() == TopAbs_SOLID && !BRep_Tool::IsClosed(piece)) {
+            open.push_back(label);
+        }
         if (piece.ShapeType() != TopAbs_SOLID) {
-            return refuse("the model holds a piece that is not a solid");
+            return refuse(std::string("the model holds a piece that is not a solid but a ") +
+                          TopAbs::ShapeTypeToString(piece.ShapeType()));
         }
         solids.push_back(piece);
+        solidLabels.push_back(label);
         for (TopExp_Explorer explorer(piece, TopAbs_FACE); explorer.More(); explorer.Next()) {
             const TopoDS_Shape& face = explorer.Current();
             if (face.Orientation() != TopAbs_FORWARD && face.Orientation() != TopAbs_REVERSED) {
@@ -566,6 +631,14 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
                 bounding(index).Append(face);
             }
         }
+    }
+    if (!open.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i < open.size() && i < 6; ++i) {
+            names += (i == 0 ? "" : ", ") + open[i];
+        }
+        return refuse(names + (open.size() > 6 ? " and " + std::to_string(open.size() - 6) + " more" : "") +
+                      (open.size() == 1 ? " is" : " are") + " not closed (faces with a free edge)");
     }
     // The air's faces: the box's, and the model's outer faces turned to face the air.
     TopTools_ListOfShape faces;
@@ -588,7 +661,7 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
     for (const TopoDS_Shape& area : builder.Areas()) {
         solids.push_back(area);
     }
-    const std::size_t modelSolids = static_cast<std::size_t>(model.Extent());
+    const std::size_t modelSolids = solidLabels.size();
     std::vector<double> volumes(solids.size());
     parallelFor(static_cast<int>(solids.size()), [&](int i) {
         const auto index = static_cast<std::size_t>(i);
@@ -598,7 +671,7 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
     for (std::size_t i = 0; i < solids.size(); ++i) {
         if (!(volumes[i] > 0.0)) {
             return refuse(i < modelSolids
-                              ? (i < labels.size() ? labels[i] : "a solid") + " is inverted (volume " +
+                              ? solidLabels[i] + " is inverted (volume " +
                                     numberText(volumes[i]) + ")"
                               : "neither does the air close around the model's outer faces");
         }

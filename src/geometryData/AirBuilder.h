@@ -25,7 +25,8 @@ enum AirMode : std::int32_t {
 // The air made of a box's faces and the model's outer faces (those bounding
 // one solid once), the model's solids left as they are: the road for a model
 // whose fuse with the box comes out wrong. The solids must share the faces
-// where they touch, as the pieces of a fuse do, and lie inside the box.
+// where they touch, as the pieces of a fuse do (the caller makes sure of it),
+// and lie inside the box.
 struct AirAroundModel {
     // Why the air cannot be made so; empty when it was.
     std::string refusal;

@@ -81,6 +81,9 @@ public:
             for (int i = 1; i <= solids.Extent(); ++i) {
                 inputs.push_back(solids(i));
                 exact.push_back(static_cast<int>(position) == options.exactArgument);
+                if (exact.back() && options.exactArgumentHoldsAll) {
+                    exactHoldsAll = static_cast<long>(inputs.size()) - 1;
+                }
                 inputNames.push_back(solids.Extent() == 1 ? name : name + " (solid " + std::to_string(i) + ")");
             }
             ++position;
@@ -139,6 +142,14 @@ public:
                 return failed + "the pieces made from " + listText(faults) +
                                       " do not hold that solid's volume";
             }
+            // Every solid of a fuse is a piece of a solid given; any other
+            // fills a region that those pieces fill already.
+            for (int k = 1; k <= outputs.Extent(); ++k) {
+                if (origins[static_cast<std::size_t>(k - 1)].empty() && !inputs.empty()) {
+                    return failed + "the result holds a solid of volume " + numberText(outputVolume(k)) +
+                           " made from no solid given, which fills a region twice";
+                }
+            }
         }
         double given = 0.0;
         double largest = 0.0;
@@ -150,9 +161,14 @@ public:
         for (int k = 1; k <= outputs.Extent(); ++k) {
             total += outputVolume(k);
         }
-        if (total > given * (1.0 + fuseVolumeTolerance)) {
+        // Each solid may grow within the images' tolerance, so may their sum.
+        if (total > given * (1.0 + fuseImageTolerance)) {
             return failed + "the solids of the result hold a volume of " + numberText(total) +
                                   ", more than the solids given together (" + numberText(given) + ")";
+        }
+        if (exactHoldsAll >= 0 && std::fabs(total - volumes[exactHoldsAll]) > fuseVolumeTolerance * volumes[exactHoldsAll]) {
+            return failed + "the solids of the result hold a volume of " + numberText(total) + ", not that of " +
+                   inputNames[exactHoldsAll] + " (" + numberText(volumes[exactHoldsAll]) + ")";
         }
         if (total < largest * (1.0 - fuseVolumeTolerance)) {
             return failed + "the solids of the result hold a volume of " + numberText(total) +
@@ -193,9 +209,9 @@ private:
             if (!added) {
                 std::string from = madeFrom(found->second);
                 const std::string other = madeFrom(k);
-                if (from.empty() || other.empty() || from == other) {
+                if (from.empty() || other.empty()) {
                     from += other;
-                } else {
+                } else if (from != other) {
                     from += " and" + other.substr(1);
                 }
                 return failed + "the result holds two solids bounded by the same faces, one region filled twice" +
@@ -208,6 +224,8 @@ private:
     std::vector<TopoDS_Shape> inputs;
     std::vector<std::string> inputNames;
     std::vector<bool> exact;
+    // The input solid the result must fill exactly; -1 for none.
+    long exactHoldsAll = -1;
     TopTools_IndexedMapOfShape outputs;
     std::vector<double> volumes;
     std::vector<std::vector<std::size_t>> origins;

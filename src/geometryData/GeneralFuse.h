@@ -26,6 +26,9 @@ struct GeneralFuseOptions {
     // fuseVolumeTolerance, not fuseImageTolerance (the air's box, which the
     // model and the air must fill exactly); -1 for none.
     int exactArgument = -1;
+    // Whether the result must fill the exact argument, no more and no less
+    // (the air's box holds the whole model).
+    bool exactArgumentHoldsAll = false;
 };
 
 struct GeneralFuseResult {
@@ -69,10 +72,13 @@ double preciseVolume(const TopoDS_Shape& solid);
 // at fault when the result of a fuse of the arguments
 // - holds a solid of non-positive volume (inverted),
 // - holds two solids bounded by the same faces (one region filled twice),
-// - holds more volume than the arguments together, or less than the largest,
+// - holds more volume than the arguments together (within fuseImageTolerance),
+//   or less than the largest,
 // - or, given the fuse's history, when the images of an argument solid do not
 //   hold that solid's volume (it vanished, shrank or grew) within
 //   fuseImageTolerance (the exact argument's within fuseVolumeTolerance),
+// - holds a solid that is no piece of any argument solid,
+// - or does not fill the exact argument when it must hold all,
 // the others within fuseVolumeTolerance. The kernel can do any of these without an
 // alert. Every solid is measured once, in parallel.
 void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
