@@ -437,6 +437,17 @@ void AirBuilder::createBoxAir()
 
 namespace {
 
+// Whether every shell of the solid leaves no edge free.
+bool shellsClosed(const TopoDS_Shape& solid)
+{
+    for (TopExp_Explorer explorer(solid, TopAbs_SHELL); explorer.More(); explorer.Next()) {
+        if (!BRep_Tool::IsClosed(explorer.Current())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The model's solids that the fuse split or merged with another, named; empty
 // when each came out as one piece of its own.
 std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
@@ -608,7 +619,7 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
         if (piece.ShapeType() == TopAbs_VERTEX) {
             continue;
         }
-        if (piece.ShapeType() == TopAbs_SOLID && !BRep_Tool::IsClosed(piece)) {
+        if (piece.ShapeType() == TopAbs_SOLID && !shellsClosed(piece)) {
             open.push_back(label);
         }
         if (piece.ShapeType() != TopAbs_SOLID) {
