@@ -27,7 +27,8 @@
 #include <TopAbs.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
-#include <TopTools_DataMapOfShapeInteger.hxx>
+#include <NCollection_DataMap.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
 #include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopTools_MapOfShape.hxx>
@@ -448,40 +449,53 @@ bool shellsClosed(const TopoDS_Shape& solid)
     return true;
 }
 
-// The model's solids that the fuse split or merged with another, named; empty
-// when each came out as one piece of its own.
+// The model's solids that overlap one another by the fuse's history: a piece
+// of the result made from two of them holds more than fuseImageTolerance of
+// the smaller. Pieces within that (the slivers a fuse leaves where solids
+// touch within their tolerances) and splits of one solid are no overlap.
 std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
                               const Handle(BRepTools_History) & history)
 {
-    std::vector<std::string> named;
-    TopTools_DataMapOfShapeInteger firstOrigin;
-    int index = 0;
-    for (const TopoDS_Shape& piece : model) {
-        const TopTools_ListOfShape images = imagesOf(history, piece);
-        bool apart = images.Extent() == 1;
-        for (const TopoDS_Shape& image : images) {
-            if (firstOrigin.IsBound(image)) {
-                apart = false;
-                named.push_back(labels[static_cast<std::size_t>(firstOrigin(image))]);
-            } else {
-                firstOrigin.Bind(image, index);
+    std::vector<TopoDS_Shape> pieces(model.begin(), model.end());
+    NCollection_DataMap<TopoDS_Shape, std::vector<std::size_t>, TopTools_ShapeMapHasher> origins;
+    std::vector<TopoDS_Shape> shared;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].ShapeType() != TopAbs_SOLID) {
+            continue;
+        }
+        for (const TopoDS_Shape& image : imagesOf(history, pieces[i])) {
+            if (!origins.IsBound(image)) {
+                origins.Bind(image, {});
+            }
+            origins(image).push_back(i);
+            if (origins(image).size() == 2) {
+                shared.push_back(image);
             }
         }
-        if (!apart) {
-            named.push_back(labels[static_cast<std::size_t>(index)]);
+    }
+    std::vector<std::string> named;
+    for (const TopoDS_Shape& image : shared) {
+        double smallest = -1.0;
+        for (std::size_t i : origins(image)) {
+            const double volume = preciseVolume(pieces[i]);
+            smallest = smallest < 0.0 ? volume : std::min(smallest, volume);
         }
-        ++index;
+        if (preciseVolume(image) > fuseImageTolerance * smallest) {
+            for (std::size_t i : origins(image)) {
+                named.push_back(labels[i]);
+            }
+        }
     }
     std::sort(named.begin(), named.end());
     named.erase(std::unique(named.begin(), named.end()), named.end());
     std::string text;
     for (std::size_t i = 0; i < named.size() && i < 6; ++i) {
-        text += (i == 0 ? "" : ", ") + named[i];
+        text += (i == 0 ? "" : (i + 1 == named.size() ? " and " : ", ")) + named[i];
     }
     if (named.size() > 6) {
         text += " and " + std::to_string(named.size() - 6) + " more";
     }
-    return named.empty() ? text : text + (named.size() == 1 ? " is split" : " overlap or are split");
+    return named.empty() ? text : text + " overlap";
 }
 
 } // namespace
@@ -528,12 +542,11 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
                 ++index;
             }
             // The model must be one partition already: in the fuse's history no
-            // solid of it is split or shares a piece with another.
+            // two of its solids share a real piece.
             const std::string overlapping = fuse.failed() ? std::string("the fuse left no history to tell")
                                                           : overlappingSolids(modelPieces, modelLabels, fuse.history);
             if (!overlapping.empty()) {
-                throw vemra_exception(fault + "; the model is no partition of its own (" + overlapping +
-                                      "); the air was not added");
+                throw vemra_exception(fault + "; the model's solids " + overlapping + "; the air was not added");
             }
             const AirAroundModel around = airAroundModel(modelPieces, modelLabels, box);
             if (around.refusal.empty()) {
