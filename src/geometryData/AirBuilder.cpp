@@ -449,10 +449,12 @@ bool shellsClosed(const TopoDS_Shape& solid)
     return true;
 }
 
-// The model's solids that overlap one another by the fuse's history: a piece
+// The model's solids that overlap one another by a fuse's history: a piece
 // of the result made from two of them holds more than fuseImageTolerance of
 // the smaller. Pieces within that (the slivers a fuse leaves where solids
-// touch within their tolerances) and splits of one solid are no overlap.
+// touch within their tolerances) and splits of one solid are no overlap. A
+// fuse that went wrong can report overlaps that are none, so this only
+// explains a refusal.
 std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
                               const Handle(BRepTools_History) & history)
 {
@@ -541,13 +543,6 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
                 }
                 ++index;
             }
-            // The model must be one partition already: in the fuse's history no
-            // two of its solids share a real piece.
-            const std::string overlapping = fuse.failed() ? std::string("the fuse left no history to tell")
-                                                          : overlappingSolids(modelPieces, modelLabels, fuse.history);
-            if (!overlapping.empty()) {
-                throw vemra_exception(fault + "; the model's solids " + overlapping + "; the air was not added");
-            }
             const AirAroundModel around = airAroundModel(modelPieces, modelLabels, box);
             if (around.refusal.empty()) {
                 infinityBoundary = around.infinity;
@@ -555,7 +550,12 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
                 partition = around.partition;
                 return;
             }
-            throw vemra_exception(fault + "; " + around.refusal + "; the air was not added");
+            // The failed fuse's history tells which solids overlap, if any do.
+            const std::string overlapping =
+                fuse.failed() ? std::string() : overlappingSolids(modelPieces, modelLabels, fuse.history);
+            throw vemra_exception(fault + "; " + around.refusal +
+                                  (overlapping.empty() ? "" : " (in the fuse, " + overlapping + ")") +
+                                  "; the air was not added");
         }
 
         // The pieces of the box are the air, but for those that are the model's.

@@ -43,6 +43,10 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
 // and for axisymmetric models its edges on the axis. The box is cut off at the
 // plane of each terminal face, and the model's solids are trimmed at those
 // planes (the entities are shared with the model, so the model sees the trim).
+// Without terminals the model and the box fuse at once, the box sized from
+// the fused model; a fuse that comes out wrong (its volumes checked by its
+// history) gives way to the air around the model's outer faces, and when that
+// cannot be made either the air is refused naming the solids at fault.
 // A construction that raises leaves the entities and the results as they were.
 class AirBuilder {
 public:
