@@ -438,17 +438,6 @@ void AirBuilder::createBoxAir()
 
 namespace {
 
-// Whether every shell of the solid leaves no edge free.
-bool shellsClosed(const TopoDS_Shape& solid)
-{
-    for (TopExp_Explorer explorer(solid, TopAbs_SHELL); explorer.More(); explorer.Next()) {
-        if (!BRep_Tool::IsClosed(explorer.Current())) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The model's solids that overlap one another by a fuse's history: a piece
 // of the result made from two of them holds more than fuseImageTolerance of
 // the smaller. Pieces within that (the slivers a fuse leaves where solids
@@ -622,7 +611,6 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
     // already share the faces where they touch.
     TopTools_IndexedDataMapOfShapeListOfShape bounding;
     std::vector<TopoDS_Shape> solids;
-    std::vector<std::string> open;
     std::vector<std::string> solidLabels;
     std::size_t position = 0;
     for (const TopoDS_Shape& piece : model) {
@@ -631,9 +619,6 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
         // A vertex inside a solid bounds nothing.
         if (piece.ShapeType() == TopAbs_VERTEX) {
             continue;
-        }
-        if (piece.ShapeType() == TopAbs_SOLID && !shellsClosed(piece)) {
-            open.push_back(label);
         }
         if (piece.ShapeType() != TopAbs_SOLID) {
             return refuse(std::string("the model holds a piece that is not a solid but a ") +
@@ -655,14 +640,6 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
                 bounding(index).Append(face);
             }
         }
-    }
-    if (!open.empty()) {
-        std::string names;
-        for (std::size_t i = 0; i < open.size() && i < 6; ++i) {
-            names += (i == 0 ? "" : ", ") + open[i];
-        }
-        return refuse(names + (open.size() > 6 ? " and " + std::to_string(open.size() - 6) + " more" : "") +
-                      (open.size() == 1 ? " is" : " are") + " not closed (faces with a free edge)");
     }
     // The air's faces: the box's, and the model's outer faces turned to face the air.
     TopTools_ListOfShape faces;
