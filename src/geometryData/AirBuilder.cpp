@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include <BOPAlgo_BuilderSolid.hxx>
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepBndLib.hxx>
@@ -23,8 +24,12 @@
 #include <GeomLib_IsPlanarSurface.hxx>
 #include <Geom_Surface.hxx>
 #include <Standard_Failure.hxx>
+#include <TopAbs.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
+#include <NCollection_DataMap.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
+#include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopTools_MapOfShape.hxx>
 #include <TopoDS.hxx>
@@ -36,6 +41,7 @@
 #include "geometryData/ShapeList.h"
 #include "topology/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
+#include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
@@ -52,6 +58,14 @@ constexpr double axisymmetricTolerance = 1e-7;
 constexpr double axisymmetricScale = 0.01;
 // Below this angle (radians) the terminal's normal points towards the model.
 constexpr double towardsModelAngle = 1.57;
+
+std::string numberText(double value)
+{
+    std::ostringstream text;
+    text.precision(10);
+    text << value;
+    return text.str();
+}
 
 // Each distinct sub-shape of a type, in the kernel's map order.
 TopTools_IndexedMapOfShape distinct(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
@@ -101,6 +115,20 @@ ShapeStatistics statisticsOf(const TopoDS_Shape& shape)
     return statistics;
 }
 
+// The statistics' box alone, without integrating volumes and centres.
+ShapeStatistics boxOf(const TopoDS_Shape& shape)
+{
+    ShapeStatistics statistics;
+    getShapeBox(shape, statistics);
+    return statistics;
+}
+
+bool sameBox(const ShapeStatistics& a, const ShapeStatistics& b)
+{
+    return a.minX == b.minX && a.minY == b.minY && a.minZ == b.minZ && a.maxX == b.maxX && a.maxY == b.maxY &&
+           a.maxZ == b.maxZ;
+}
+
 // The padding asked for, or half the diagonal of the model's box.
 double effectivePadding(double padding, const ShapeStatistics& box)
 {
@@ -114,6 +142,15 @@ double effectivePadding(double padding, const ShapeStatistics& box)
     const double dy = box.maxY - box.minY;
     const double dz = box.maxZ - box.minZ;
     return 0.5 * std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// The region: the model's box widened by the padding on every side.
+TopoDS_Shape paddedBox(const ShapeStatistics& box, double padding)
+{
+    const double p = effectivePadding(padding, box);
+    return BRepPrimAPI_MakeBox(gp_Pnt(box.minX - p, box.minY - p, box.minZ - p), box.maxX - box.minX + 2.0 * p,
+                               box.maxY - box.minY + 2.0 * p, box.maxZ - box.minZ + 2.0 * p)
+        .Shape();
 }
 
 // Runs a cut or common. A failed run, or a result without a piece of the
@@ -146,24 +183,6 @@ TopoDS_Shape runBoolean(BRepAlgoAPI_BooleanOperation& operation, const TopoDS_Sh
         throw vemra_exception(addingAirFailed);
     }
     return result;
-}
-
-// What a shape became in an operation: its images, itself when untouched,
-// nothing when removed.
-TopTools_ListOfShape imagesOf(const Handle(BRepTools_History)& history, const TopoDS_Shape& shape)
-{
-    TopTools_ListOfShape found;
-    if (history.IsNull()) {
-        found.Append(shape);
-        return found;
-    }
-    if (!history->IsRemoved(shape)) {
-        found = history->Modified(shape);
-        if (found.IsEmpty()) {
-            found.Append(shape);
-        }
-    }
-    return found;
 }
 
 TopTools_ListOfShape listOf(const TopTools_IndexedMapOfShape& map)
@@ -328,25 +347,21 @@ void AirBuilder::createBoxAir()
     bool inactiveSolids = false;
     for (const auto& entity : entities) {
         if (entity->getDimensionType() == solidDimension && !entity->isActive()) {
-            list.add(entity->getShape());
+            list.add(entity->getShape(), entity->getName());
             inactiveSolids = true;
         }
     }
-    const TopoDS_Shape model = terminalFaces.IsEmpty() ? gatherModel(list) : fuseModel(list);
-    const ShapeStatistics box = statisticsOf(model);
-    const double p = effectivePadding(padding, box);
-
-    TopoDS_Shape region = BRepPrimAPI_MakeBox(gp_Pnt(box.minX - p, box.minY - p, box.minZ - p),
-                                              box.maxX - box.minX + 2.0 * p, box.maxY - box.minY + 2.0 * p,
-                                              box.maxZ - box.minZ + 2.0 * p)
-                              .Shape();
     // With nothing to trim and nothing left out of the partition (inactive
     // solids are cut out of the air, yet stay out of the partition), the
     // model and the box fuse at once into the partition.
     if (terminalFaces.IsEmpty() && !inactiveSolids) {
-        fuseWithBox(list, region);
+        fuseWithBox(list, boxOf(gatherModel(list)));
         return;
     }
+    const TopoDS_Shape model = fuseModel(list);
+    // Terminals are oriented by the model's centre; without them the box is all.
+    const ShapeStatistics box = terminalFaces.IsEmpty() ? boxOf(model) : statisticsOf(model);
+    TopoDS_Shape region = paddedBox(box, padding);
     const gp_Pnt modelCentre(box.centreX, box.centreY, box.centreZ);
     for (const TopoDS_Shape& terminal : terminalFaces) {
         TopTools_ListOfShape halfSpace;
@@ -426,60 +441,273 @@ void AirBuilder::createBoxAir()
     partition.Nullify();
 }
 
-void AirBuilder::fuseWithBox(const ShapeList& model, const TopoDS_Shape& box)
-{
-    TopTools_ListOfShape shapes = model.getShapes();
-    shapes.Append(box);
-    // As the shape list fuses: the same pieces in the same order, so the
-    // partition is numbered as the fuse of the model and the air would be.
-    const TopTools_ListOfShape pieces = flattenToPieces(shapes);
-    GeneralFuseOptions options;
-    options.operation = "Adding air";
-    const GeneralFuseResult fuse = runGeneralFuse(pieces, options);
-    if (fuse.failed()) {
-        LOG(ERROR) << "Adding air: the fuse of the model and the box failed: " << fuse.errors;
-        throw vemra_exception(addingAirFailed);
-    }
+namespace {
 
-    // The pieces of the box are the air, but for those that are the model's.
-    const Handle(BRepTools_History)& history = fuse.history;
-    const auto addImages = [&history](const TopoDS_Shape& shape, TopTools_MapOfShape& into) {
-        for (const TopoDS_Shape& image : imagesOf(history, shape)) {
-            into.Add(image);
+// The model's solids that overlap one another by a fuse's history: a piece
+// of the result made from two of them holds more than fuseImageTolerance of
+// the smaller. Pieces within that (the slivers a fuse leaves where solids
+// touch within their tolerances) and splits of one solid are no overlap. A
+// fuse that went wrong can report overlaps that are none, so this only
+// explains a refusal.
+std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                              const Handle(BRepTools_History) & history)
+{
+    std::vector<TopoDS_Shape> pieces(model.begin(), model.end());
+    NCollection_DataMap<TopoDS_Shape, std::vector<std::size_t>, TopTools_ShapeMapHasher> origins;
+    std::vector<TopoDS_Shape> shared;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].ShapeType() != TopAbs_SOLID) {
+            continue;
         }
+        for (const TopoDS_Shape& image : imagesOf(history, pieces[i])) {
+            if (!origins.IsBound(image)) {
+                origins.Bind(image, {});
+            }
+            origins(image).push_back(i);
+            if (origins(image).size() == 2) {
+                shared.push_back(image);
+            }
+        }
+    }
+    std::vector<std::string> named;
+    for (const TopoDS_Shape& image : shared) {
+        double smallest = -1.0;
+        for (std::size_t i : origins(image)) {
+            const double volume = preciseVolume(pieces[i]);
+            smallest = smallest < 0.0 ? volume : std::min(smallest, volume);
+        }
+        if (preciseVolume(image) > fuseImageTolerance * smallest) {
+            for (std::size_t i : origins(image)) {
+                named.push_back(labels[i]);
+            }
+        }
+    }
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    std::string text;
+    for (std::size_t i = 0; i < named.size() && i < 6; ++i) {
+        text += (i == 0 ? "" : (i + 1 == named.size() ? " and " : ", ")) + named[i];
+    }
+    if (named.size() > 6) {
+        text += " and " + std::to_string(named.size() - 6) + " more";
+    }
+    return named.empty() ? text : text + " overlap";
+}
+
+} // namespace
+
+void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
+{
+    // The box is sized from the model's shapes as given; the fused model can
+    // be larger or smaller (a triangulation bounds a face that the fuse
+    // splits by its exact geometry instead), and then the box is sized again
+    // from the fused model and the fuse run once more.
+    for (int run = 1;; ++run) {
+        const TopoDS_Shape box = paddedBox(bounds, padding);
+        ShapeList withBox = model;
+        withBox.add(box, "the air's box");
+        // As the shape list fuses: the same pieces in the same order, so the
+        // partition is numbered as the fuse of the model and the air would be.
+        withBox.sortByType();
+        const TopTools_ListOfShape& pieces = withBox.getShapes();
+        GeneralFuseOptions options;
+        options.operation = "Adding air";
+        options.argumentNames = withBox.getLabels();
+        options.raiseOnVolumeFault = false;
+        for (const TopoDS_Shape& piece : pieces) {
+            if (piece.IsSame(box)) {
+                break;
+            }
+            ++options.exactArgument;
+        }
+        ++options.exactArgument;
+        options.exactArgumentHoldsAll = true;
+        const GeneralFuseResult fuse = runGeneralFuse(pieces, options);
+        std::string fault = fuse.failed() ? "Adding air failed: the fuse of the model and the box failed: " + fuse.errors
+                                          : fuse.volumeFault;
+        if (!fault.empty()) {
+            LOG(WARNING) << fault << "; the air is built around the model's outer faces instead";
+            TopTools_ListOfShape modelPieces;
+            std::vector<std::string> modelLabels;
+            std::size_t index = 0;
+            for (const TopoDS_Shape& piece : pieces) {
+                if (!piece.IsSame(box)) {
+                    modelPieces.Append(piece);
+                    modelLabels.push_back(withBox.getLabels()[index]);
+                }
+                ++index;
+            }
+            const AirAroundModel around = airAroundModel(modelPieces, modelLabels, box);
+            if (around.refusal.empty()) {
+                infinityBoundary = around.infinity;
+                infinityFaces = around.infinityFaces;
+                air = around.air;
+                partition = around.partition;
+                return;
+            }
+            // The failed fuse's history tells which solids overlap, if any do.
+            const std::string overlapping =
+                fuse.failed() ? std::string() : overlappingSolids(modelPieces, modelLabels, fuse.history);
+            throw vemra_exception(fault + "; " + around.refusal +
+                                  (overlapping.empty() ? "" : " (in the fuse, " + overlapping + ")") +
+                                  "; the air was not added");
+        }
+
+        // The pieces of the box are the air, but for those that are the model's.
+        const Handle(BRepTools_History)& history = fuse.history;
+        BRep_Builder builder;
+        TopoDS_Compound fusedModel;
+        builder.MakeCompound(fusedModel);
+        TopTools_MapOfShape modelImages;
+        for (const TopoDS_Shape& piece : pieces) {
+            if (piece.IsSame(box)) {
+                continue;
+            }
+            for (const TopoDS_Shape& image : imagesOf(history, piece)) {
+                if (modelImages.Add(image)) {
+                    builder.Add(fusedModel, image);
+                }
+            }
+        }
+        const ShapeStatistics fusedBounds = boxOf(fusedModel);
+        if (run == 1 && !sameBox(bounds, fusedBounds)) {
+            bounds = fusedBounds;
+            continue;
+        }
+        TopTools_MapOfShape boxPieces;
+        for (const TopoDS_Shape& image : imagesOf(history, box)) {
+            boxPieces.Add(image);
+        }
+        TopoDS_Compound airSolids;
+        builder.MakeCompound(airSolids);
+        bool holdsAir = false;
+        for (TopExp_Explorer explorer(fuse.shape, TopAbs_SOLID); explorer.More(); explorer.Next()) {
+            if (boxPieces.Contains(explorer.Current()) && !modelImages.Contains(explorer.Current())) {
+                builder.Add(airSolids, explorer.Current());
+                holdsAir = true;
+            }
+        }
+        TopTools_ListOfShape outer;
+        for (TopExp_Explorer explorer(box, TopAbs_FACE); explorer.More(); explorer.Next()) {
+            TopTools_ListOfShape faces = imagesOf(history, explorer.Current());
+            outer.Append(faces);
+        }
+        if (!holdsAir || outer.IsEmpty()) {
+            LOG(ERROR) << "Adding air: the fuse of the model and the box left no air";
+            throw vemra_exception(addingAirFailed);
+        }
+        const TopoDS_Shape infinity = fuseOf(outer);
+        infinityBoundary = infinity;
+        infinityFaces = outer;
+        air = airSolids;
+        partition = fuse.shape;
+        return;
+    }
+}
+
+AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                              const TopoDS_Shape& box)
+{
+    AirAroundModel made;
+    const auto refuse = [&made](const std::string& why) {
+        made.refusal = why;
+        return made;
     };
-    TopTools_MapOfShape modelPieces;
-    for (const TopoDS_Shape& piece : pieces) {
-        if (!piece.IsSame(box)) {
-            addImages(piece, modelPieces);
+    // The model's outer faces are those that bound one solid once; a face
+    // two solids share lies inside. The model is taken as it is: its solids
+    // already share the faces where they touch.
+    TopTools_IndexedDataMapOfShapeListOfShape bounding;
+    std::vector<TopoDS_Shape> solids;
+    std::vector<std::string> solidLabels;
+    std::size_t position = 0;
+    for (const TopoDS_Shape& piece : model) {
+        const std::string label = position < labels.size() ? labels[position] : "a solid";
+        ++position;
+        // A vertex inside a solid bounds nothing.
+        if (piece.ShapeType() == TopAbs_VERTEX) {
+            continue;
+        }
+        if (piece.ShapeType() != TopAbs_SOLID) {
+            return refuse(std::string("the model holds a piece that is not a solid but a ") +
+                          TopAbs::ShapeTypeToString(piece.ShapeType()));
+        }
+        solids.push_back(piece);
+        solidLabels.push_back(label);
+        for (TopExp_Explorer explorer(piece, TopAbs_FACE); explorer.More(); explorer.Next()) {
+            const TopoDS_Shape& face = explorer.Current();
+            if (face.Orientation() != TopAbs_FORWARD && face.Orientation() != TopAbs_REVERSED) {
+                continue;
+            }
+            const int index = bounding.FindIndex(face);
+            if (index == 0) {
+                TopTools_ListOfShape occurrences;
+                occurrences.Append(face);
+                bounding.Add(face, occurrences);
+            } else {
+                bounding(index).Append(face);
+            }
         }
     }
-    TopTools_MapOfShape boxPieces;
-    addImages(box, boxPieces);
-    BRep_Builder builder;
+    // The air's faces: the box's, and the model's outer faces turned to face the air.
+    TopTools_ListOfShape faces;
+    for (TopExp_Explorer explorer(box, TopAbs_FACE); explorer.More(); explorer.Next()) {
+        faces.Append(explorer.Current());
+    }
+    for (int i = 1; i <= bounding.Extent(); ++i) {
+        if (bounding(i).Extent() == 1) {
+            faces.Append(bounding(i).First().Reversed());
+        }
+    }
+    BOPAlgo_BuilderSolid builder;
+    builder.SetShapes(faces);
+    builder.SetAvoidInternalShapes(true);
+    builder.SetRunParallel(true);
+    builder.Perform();
+    if (builder.HasErrors() || builder.HasWarnings()) {
+        return refuse("neither does the air close around the model's outer faces");
+    }
+    for (const TopoDS_Shape& area : builder.Areas()) {
+        solids.push_back(area);
+    }
+    const std::size_t modelSolids = solidLabels.size();
+    std::vector<double> volumes(solids.size());
+    parallelFor(static_cast<int>(solids.size()), [&](int i) {
+        const auto index = static_cast<std::size_t>(i);
+        volumes[index] = preciseVolume(solids[index]);
+    });
+    double total = 0.0;
+    for (std::size_t i = 0; i < solids.size(); ++i) {
+        if (!(volumes[i] > 0.0)) {
+            return refuse(i < modelSolids
+                              ? solidLabels[i] + " is inverted (volume " +
+                                    numberText(volumes[i]) + ")"
+                              : "neither does the air close around the model's outer faces");
+        }
+        total += volumes[i];
+    }
+    const double boxVolume = preciseVolume(box);
+    if (std::fabs(total - boxVolume) > fuseVolumeTolerance * boxVolume) {
+        return refuse("neither do the model's solids and the air around their outer faces fill the box (" +
+                      numberText(total) + " of " + numberText(boxVolume) + "): the model's solids overlap");
+    }
+    BRep_Builder compounds;
     TopoDS_Compound airSolids;
-    builder.MakeCompound(airSolids);
-    bool holdsAir = false;
-    for (TopExp_Explorer explorer(fuse.shape, TopAbs_SOLID); explorer.More(); explorer.Next()) {
-        if (boxPieces.Contains(explorer.Current()) && !modelPieces.Contains(explorer.Current())) {
-            builder.Add(airSolids, explorer.Current());
-            holdsAir = true;
-        }
+    compounds.MakeCompound(airSolids);
+    TopoDS_Compound whole;
+    compounds.MakeCompound(whole);
+    for (std::size_t i = 0; i < solids.size(); ++i) {
+        compounds.Add(i < modelSolids ? whole : airSolids, solids[i]);
     }
+    compounds.Add(whole, airSolids);
     TopTools_ListOfShape outer;
     for (TopExp_Explorer explorer(box, TopAbs_FACE); explorer.More(); explorer.Next()) {
-        TopTools_ListOfShape faces = imagesOf(history, explorer.Current());
-        outer.Append(faces);
+        outer.Append(explorer.Current());
     }
-    if (!holdsAir || outer.IsEmpty()) {
-        LOG(ERROR) << "Adding air: the fuse of the model and the box left no air";
-        throw vemra_exception(addingAirFailed);
-    }
-    const TopoDS_Shape infinity = fuseOf(outer);
-    infinityBoundary = infinity;
-    air = airSolids;
-    partition = fuse.shape;
-    infinityFaces = outer;
+    made.infinity = fuseOf(outer);
+    made.infinityFaces = outer;
+    made.air = airSolids;
+    made.partition = whole;
+    return made;
 }
 
 void AirBuilder::createPlanarAir()

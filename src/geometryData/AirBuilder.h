@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
+
+#include "geometryData/ShapeStatistics.h"
 
 class ShapeList;
 class TopoEntity;
@@ -19,10 +22,33 @@ enum AirMode : std::int32_t {
     axisymmetricAir = 2,
 };
 
+// The air made of a box's faces and the model's outer faces (those bounding
+// one solid once), the model's solids left as they are: the road for a model
+// whose fuse with the box comes out wrong. The solids must share the faces
+// where they touch, as the pieces of a fuse do (the caller makes sure of it),
+// and lie inside the box.
+struct AirAroundModel {
+    // Why the air cannot be made so; empty when it was.
+    std::string refusal;
+    TopoDS_Shape air;
+    TopoDS_Shape infinity;
+    // The faces of the infinity boundary, each a face of the partition.
+    TopTools_ListOfShape infinityFaces;
+    // The model's solids, then the air's, in one compound.
+    TopoDS_Shape partition;
+};
+// The labels name the model's solids in the refusal.
+AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                              const TopoDS_Shape& box);
+
 // Builds the air around a model and the air's outer ("infinity") boundary,
 // and for axisymmetric models its edges on the axis. The box is cut off at the
 // plane of each terminal face, and the model's solids are trimmed at those
 // planes (the entities are shared with the model, so the model sees the trim).
+// Without terminals the model and the box fuse at once, the box sized from
+// the fused model; a fuse that comes out wrong (its volumes checked by its
+// history) gives way to the air around the model's outer faces, and when that
+// cannot be made either the air is refused naming the solids at fault.
 // A construction that raises leaves the entities and the results as they were.
 class AirBuilder {
 public:
@@ -53,7 +79,7 @@ private:
     void createBoxAir();
     void createPlanarAir();
     void createAxisymmetricAir();
-    void fuseWithBox(const ShapeList& model, const TopoDS_Shape& box);
+    void fuseWithBox(const ShapeList& model, ShapeStatistics bounds);
 
     AirMode mode = boxAir;
     std::vector<std::shared_ptr<TopoEntity>> entities;

@@ -1,6 +1,8 @@
 #include "geometryData/GeneralFuse.h"
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -13,6 +15,8 @@
 #include <Precision.hxx>
 #include <Standard_Failure.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopExp.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
 #include <TopTools_MapOfShape.hxx>
 
 #include <easylogging++.h>
@@ -47,52 +51,226 @@ std::string numberText(double value)
     return text.str();
 }
 
-double solidVolume(const TopoDS_Shape& solid)
+// "A", "A and B", "A, B and C"; a long list ends in how many more there are.
+std::string listText(const std::vector<std::string>& names)
 {
-    GProp_GProps properties;
-    BRepGProp::VolumeProperties(solid, properties);
-    return properties.Mass();
+    constexpr std::size_t shown = 6;
+    std::string text;
+    const std::size_t count = std::min(names.size(), shown);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += (i == 0 ? "" : (i + 1 == count && names.size() <= shown ? " and " : ", ")) + names[i];
+    }
+    if (names.size() > shown) {
+        text += " and " + std::to_string(names.size() - shown) + " more";
+    }
+    return text;
 }
+
+// The result's solids that come from the arguments' solids, by the history.
+class FuseVolumes {
+public:
+    FuseVolumes(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result, const GeneralFuseOptions& options,
+                const Handle(BRepTools_History) & history)
+    {
+        std::size_t position = 0;
+        for (const TopoDS_Shape& argument : arguments) {
+            TopTools_IndexedMapOfShape solids;
+            TopExp::MapShapes(argument, TopAbs_SOLID, solids);
+            std::string name = position < options.argumentNames.size() && !options.argumentNames[position].empty()
+                                   ? options.argumentNames[position]
+                                   : "argument " + std::to_string(position + 1);
+            for (int i = 1; i <= solids.Extent(); ++i) {
+                inputs.push_back(solids(i));
+                exact.push_back(static_cast<int>(position) == options.exactArgument);
+                if (exact.back() && options.exactArgumentHoldsAll) {
+                    exactHoldsAll = static_cast<long>(inputs.size()) - 1;
+                }
+                inputNames.push_back(solids.Extent() == 1 ? name : name + " (solid " + std::to_string(i) + ")");
+            }
+            ++position;
+        }
+        if (!result.IsNull()) {
+            TopExp::MapShapes(result, TopAbs_SOLID, outputs);
+        }
+        const std::size_t count = inputs.size() + static_cast<std::size_t>(outputs.Extent());
+        volumes.resize(count);
+        // Measured in parallel, summed in order: the same verdict whatever the thread count.
+        parallelFor(static_cast<int>(count), [&](int i) {
+            const auto index = static_cast<std::size_t>(i);
+            volumes[index] = preciseVolume(index < inputs.size() ? inputs[index] : output(index));
+        });
+
+        origins.resize(static_cast<std::size_t>(outputs.Extent()));
+        imageVolumes.assign(inputs.size(), 0.0);
+        if (history.IsNull()) {
+            return;
+        }
+        withHistory = true;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            for (const TopoDS_Shape& image : imagesOf(history, inputs[i])) {
+                const int k = outputs.FindIndex(image);
+                if (k > 0) {
+                    imageVolumes[i] += outputVolume(k);
+                    origins[static_cast<std::size_t>(k - 1)].push_back(i);
+                }
+            }
+        }
+    }
+
+    std::string fault(const std::string& operation) const
+    {
+        const std::string failed = operation + " failed: ";
+        for (int k = 1; k <= outputs.Extent(); ++k) {
+            if (!(outputVolume(k) > 0.0)) {
+                return failed + "the result holds a solid of non-positive volume " +
+                                      numberText(outputVolume(k)) + madeFrom(k);
+            }
+        }
+        const std::string twice = regionFilledTwice(failed);
+        if (!twice.empty()) {
+            return twice;
+        }
+        if (withHistory) {
+            std::vector<std::string> faults;
+            for (std::size_t i = 0; i < inputs.size(); ++i) {
+                const double tolerance = exact[i] ? fuseVolumeTolerance : fuseImageTolerance;
+                if (std::fabs(imageVolumes[i] - volumes[i]) > tolerance * std::fabs(volumes[i])) {
+                    faults.push_back(inputNames[i] + " (" + numberText(imageVolumes[i]) + " of its " +
+                                     numberText(volumes[i]) + ")");
+                }
+            }
+            if (!faults.empty()) {
+                return failed + "the pieces made from " + listText(faults) +
+                                      " do not hold that solid's volume";
+            }
+            // Every solid of a fuse is a piece of a solid given; any other
+            // fills a region that those pieces fill already.
+            for (int k = 1; k <= outputs.Extent(); ++k) {
+                if (origins[static_cast<std::size_t>(k - 1)].empty() && !inputs.empty()) {
+                    return failed + "the result holds a solid of volume " + numberText(outputVolume(k)) +
+                           " made from no solid given, which fills a region twice";
+                }
+            }
+        }
+        double given = 0.0;
+        double largest = 0.0;
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+            given += volumes[i];
+            largest = std::max(largest, volumes[i]);
+        }
+        double total = 0.0;
+        for (int k = 1; k <= outputs.Extent(); ++k) {
+            total += outputVolume(k);
+        }
+        // Each solid may grow within the images' tolerance, so may their sum.
+        if (total > given * (1.0 + fuseImageTolerance)) {
+            return failed + "the solids of the result hold a volume of " + numberText(total) +
+                                  ", more than the solids given together (" + numberText(given) + ")";
+        }
+        if (exactHoldsAll >= 0 && std::fabs(total - volumes[exactHoldsAll]) > fuseVolumeTolerance * volumes[exactHoldsAll]) {
+            return failed + "the solids of the result hold a volume of " + numberText(total) + ", not that of " +
+                   inputNames[exactHoldsAll] + " (" + numberText(volumes[exactHoldsAll]) + ")";
+        }
+        if (total < largest * (1.0 - fuseVolumeTolerance)) {
+            return failed + "the solids of the result hold a volume of " + numberText(total) +
+                                  ", less than the largest solid given (" + numberText(largest) + ")";
+        }
+        return std::string();
+    }
+
+private:
+    const TopoDS_Shape& output(std::size_t index) const
+    {
+        return outputs(static_cast<int>(index - inputs.size()) + 1);
+    }
+    double outputVolume(int k) const { return volumes[inputs.size() + static_cast<std::size_t>(k) - 1]; }
+
+    std::string madeFrom(int k) const
+    {
+        std::vector<std::string> names;
+        for (std::size_t i : origins[static_cast<std::size_t>(k - 1)]) {
+            names.push_back(inputNames[i]);
+        }
+        return names.empty() ? "" : ", made from " + listText(names);
+    }
+
+    // Two solids bounded by the same faces fill one region twice.
+    std::string regionFilledTwice(const std::string& failed) const
+    {
+        TopTools_IndexedMapOfShape faces;
+        std::map<std::vector<int>, int> bounded;
+        for (int k = 1; k <= outputs.Extent(); ++k) {
+            std::vector<int> key;
+            for (TopExp_Explorer explorer(outputs(k), TopAbs_FACE); explorer.More(); explorer.Next()) {
+                key.push_back(faces.Add(explorer.Current()));
+            }
+            std::sort(key.begin(), key.end());
+            key.erase(std::unique(key.begin(), key.end()), key.end());
+            const auto [found, added] = bounded.emplace(std::move(key), k);
+            if (!added) {
+                std::string from = madeFrom(found->second);
+                const std::string other = madeFrom(k);
+                if (from.empty() || other.empty()) {
+                    from += other;
+                } else if (from != other) {
+                    from += " and" + other.substr(1);
+                }
+                return failed + "the result holds two solids bounded by the same faces, one region filled twice" +
+                       from;
+            }
+        }
+        return std::string();
+    }
+
+    std::vector<TopoDS_Shape> inputs;
+    std::vector<std::string> inputNames;
+    std::vector<bool> exact;
+    // The input solid the result must fill exactly; -1 for none.
+    long exactHoldsAll = -1;
+    TopTools_IndexedMapOfShape outputs;
+    std::vector<double> volumes;
+    std::vector<std::vector<std::size_t>> origins;
+    std::vector<double> imageVolumes;
+    bool withHistory = false;
+};
 
 } // namespace
 
-void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result, const std::string& operation)
+TopTools_ListOfShape imagesOf(const Handle(BRepTools_History) & history, const TopoDS_Shape& shape)
 {
-    std::vector<TopoDS_Shape> solids;
-    for (const TopoDS_Shape& argument : arguments) {
-        for (TopExp_Explorer explorer(argument, TopAbs_SOLID); explorer.More(); explorer.Next()) {
-            solids.push_back(explorer.Current());
+    TopTools_ListOfShape found;
+    if (history.IsNull()) {
+        found.Append(shape);
+        return found;
+    }
+    if (!history->IsRemoved(shape)) {
+        found = history->Modified(shape);
+        if (found.IsEmpty()) {
+            found.Append(shape);
         }
     }
-    const std::size_t argumentSolids = solids.size();
-    TopTools_MapOfShape seen;
-    for (TopExp_Explorer explorer(result, TopAbs_SOLID); explorer.More(); explorer.Next()) {
-        if (seen.Add(explorer.Current())) {
-            solids.push_back(explorer.Current());
-        }
-    }
-    // Measured in parallel, summed in order: the same verdict whatever the thread count.
-    std::vector<double> volumes(solids.size());
-    parallelFor(static_cast<int>(solids.size()), [&](int i) {
-        const auto index = static_cast<std::size_t>(i);
-        volumes[index] = solidVolume(solids[index]);
-    });
+    return found;
+}
 
-    double largestArgument = 0.0;
-    for (std::size_t i = 0; i < argumentSolids; ++i) {
-        largestArgument = std::max(largestArgument, volumes[i]);
-    }
-    double total = 0.0;
-    for (std::size_t i = argumentSolids; i < volumes.size(); ++i) {
-        if (!(volumes[i] > 0.0)) {
-            throw vemra_exception(operation + " failed: the result holds a solid of non-positive volume " +
-                                  numberText(volumes[i]));
-        }
-        total += volumes[i];
-    }
-    if (total < largestArgument * (1.0 - 1e-6)) {
-        throw vemra_exception(operation + " failed: the solids of the result hold a volume of " + numberText(total) +
-                              ", less than the largest solid given (" + numberText(largestArgument) + ")");
+double preciseVolume(const TopoDS_Shape& solid)
+{
+    GProp_GProps properties;
+    BRepGProp::VolumeProperties(solid, properties, fuseVolumePrecision);
+    return properties.Mass();
+}
+
+std::string volumeFault(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
+                        const GeneralFuseOptions& options, const Handle(BRepTools_History) & history)
+{
+    return FuseVolumes(arguments, result, options, history).fault(options.operation);
+}
+
+void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
+                     const GeneralFuseOptions& options, const Handle(BRepTools_History) & history)
+{
+    const std::string fault = volumeFault(arguments, result, options, history);
+    if (!fault.empty()) {
+        throw vemra_exception(fault);
     }
 }
 
@@ -101,7 +279,7 @@ namespace {
 // Appends the sub-shapes of one type found in the shape (not inside a shape of
 // the avoided type), each distinct sub-shape once.
 void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_ShapeEnum avoid,
-                  TopTools_ListOfShape& pieces)
+                  TopTools_ListOfShape& pieces, int origin, std::vector<int>* origins)
 {
     if (shape.IsNull()) {
         return;
@@ -118,6 +296,9 @@ void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_Shape
             continue;
         }
         pieces.Append(explorer.Current());
+        if (origins != nullptr) {
+            origins->push_back(origin);
+        }
     }
 }
 
@@ -152,7 +333,11 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
         }
         result.shape = builder.Shape();
         result.history = builder.History();
-        checkVolumeKept(arguments, result.shape, options.operation);
+        if (options.raiseOnVolumeFault) {
+            checkVolumeKept(arguments, result.shape, options, result.history);
+        } else {
+            result.volumeFault = volumeFault(arguments, result.shape, options, result.history);
+        }
     } catch (const Standard_Failure& failure) {
         result.errors = "CAD kernel failure: " + kernelFailureText(failure);
         result.shape.Nullify();
@@ -160,8 +345,11 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
     return result;
 }
 
-TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes)
+TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes, std::vector<int>* origins)
 {
+    if (origins != nullptr) {
+        origins->clear();
+    }
     TopTools_ListOfShape pieces;
     const std::vector<std::pair<TopAbs_ShapeEnum, TopAbs_ShapeEnum>> passes = {
         {TopAbs_SOLID, TopAbs_SHAPE},
@@ -170,8 +358,9 @@ TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes)
         {TopAbs_VERTEX, TopAbs_EDGE},
     };
     for (const auto& [type, avoid] : passes) {
+        int origin = 0;
         for (const TopoDS_Shape& shape : shapes) {
-            appendPieces(shape, type, avoid, pieces);
+            appendPieces(shape, type, avoid, pieces, origin++, origins);
         }
     }
     return pieces;

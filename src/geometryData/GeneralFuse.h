@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <BOPAlgo_GlueEnum.hxx>
 #include <BRepTools_History.hxx>
@@ -15,6 +16,19 @@ struct GeneralFuseOptions {
     bool parallel = true;
     // Names the operation in the errors raised.
     std::string operation = "General fuse";
+    // What each argument is called in the errors (an entity's name, a part of
+    // a CAD file); arguments beyond the list are called by their position.
+    std::vector<std::string> argumentNames;
+    // When false, a result that breaks checkVolumeKept is returned with the
+    // fault in volumeFault instead of raising, for a caller that has another road.
+    bool raiseOnVolumeFault = true;
+    // The argument whose images must hold its volume within
+    // fuseVolumeTolerance, not fuseImageTolerance (the air's box, which the
+    // model and the air must fill exactly); -1 for none.
+    int exactArgument = -1;
+    // Whether the result must fill the exact argument, no more and no less
+    // (the air's box holds the whole model).
+    bool exactArgumentHoldsAll = false;
 };
 
 struct GeneralFuseResult {
@@ -24,6 +38,8 @@ struct GeneralFuseResult {
     // The names of the error alerts (or the kernel failure), comma separated;
     // empty when the fuse succeeded.
     std::string errors;
+    // What checkVolumeKept would raise; set only when the options ask for it.
+    std::string volumeFault;
 
     bool failed() const { return !errors.empty(); }
 };
@@ -31,21 +47,51 @@ struct GeneralFuseResult {
 // Runs the general fuse of the arguments, each a piece of its own, in the
 // non-destructive mode. Warnings are logged at WARNING level by name; errors
 // are returned to the caller, who decides whether to retry or raise. A result
-// holding a solid of non-positive volume, or whose solids together hold less
-// than the largest solid given (relative tolerance 1e-6), raises
-// vemra_exception "<operation> failed: ..." at once.
+// that breaks checkVolumeKept raises its vemra_exception at once.
 GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options);
 
-// Raises vemra_exception "<operation> failed: ..." when the result holds a
-// solid of non-positive volume or its solids together hold less than the
-// largest solid of the arguments (relative tolerance 1e-6): the kernel can
-// lose most of the volume or invert solids without an alert. Every solid is
-// measured once.
-void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result, const std::string& operation);
+// What a shape became in an operation: its images, itself when untouched (or
+// when there is no history), nothing when removed.
+TopTools_ListOfShape imagesOf(const Handle(BRepTools_History) & history, const TopoDS_Shape& shape);
+
+// Relative tolerance of the volume checks; the volumes are integrated to a
+// relative precision a hundred times finer, so that a good result is never
+// refused for the measure's own error.
+constexpr double fuseVolumeTolerance = 1e-6;
+// What the images of one argument solid may differ from it, relatively: the
+// fuse moves faces that interfere within their tolerances, which on real
+// assemblies changes a solid by up to about a thousandth; a solid that
+// vanishes or loses a real part of itself lies far beyond.
+constexpr double fuseImageTolerance = 1e-2;
+constexpr double fuseVolumePrecision = 1e-8;
+
+// A solid's volume, integrated to fuseVolumePrecision.
+double preciseVolume(const TopoDS_Shape& solid);
+
+// Raises vemra_exception "<operation> failed: ..." naming the argument solids
+// at fault when the result of a fuse of the arguments
+// - holds a solid of non-positive volume (inverted),
+// - holds two solids bounded by the same faces (one region filled twice),
+// - holds more volume than the arguments together (within fuseImageTolerance),
+//   or less than the largest,
+// - or, given the fuse's history, when the images of an argument solid do not
+//   hold that solid's volume (it vanished, shrank or grew) within
+//   fuseImageTolerance (the exact argument's within fuseVolumeTolerance),
+// - holds a solid that is no piece of any argument solid,
+// - or does not fill the exact argument when it must hold all,
+// the others within fuseVolumeTolerance. The kernel can do any of these without an
+// alert. Every solid is measured once, in parallel.
+void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
+                     const GeneralFuseOptions& options, const Handle(BRepTools_History) & history = nullptr);
+// The message checkVolumeKept would raise; empty when the result is sound.
+std::string volumeFault(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
+                        const GeneralFuseOptions& options, const Handle(BRepTools_History) & history = nullptr);
 
 // The pieces that a fuse of the shapes works on: the solids at any depth, then
 // the faces not inside a solid, the edges not inside a face and the vertices
 // not inside an edge, each pass in list order. Compounds, compsolids, shells
 // and wires are opened rather than dropped, so no geometry is lost. Solids
 // without faces are dropped with a warning.
-TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes);
+// When origins is given, it receives for each piece the position of the
+// shape in the list it came from.
+TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes, std::vector<int>* origins = nullptr);

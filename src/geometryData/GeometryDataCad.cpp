@@ -209,6 +209,16 @@ std::vector<TopoDS_Shape> piecesOf(const TopoDS_Shape& shape, const std::string&
     return pieces;
 }
 
+// How the fuse's errors name a piece read: "solid 3 of CAD file x.stp".
+std::string pieceLabel(const TopoDS_Shape& piece, int number, const std::string& file)
+{
+    const char* kind = piece.ShapeType() == TopAbs_SOLID  ? "solid"
+                       : piece.ShapeType() == TopAbs_FACE ? "face"
+                       : piece.ShapeType() == TopAbs_EDGE ? "edge"
+                                                          : "shape";
+    return std::string(kind) + " " + std::to_string(number) + " of CAD file " + file;
+}
+
 int countEntitiesOfDimension(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
 {
     return static_cast<int>(std::count_if(entities.begin(), entities.end(), [dimension](const auto& entity) {
@@ -255,8 +265,9 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
             // The repair's verdict holds only for the shape it checked.
             checkSolidSoundness(repaired, "CAD file " + given, repairedValid && repaired.IsSame(cleaned));
             clock.lap(lastTimes.repair);
+            int number = 0;
             for (const TopoDS_Shape& piece : piecesOf(repaired, given)) {
-                pieces.add(piece);
+                pieces.add(piece, pieceLabel(piece, ++number, given));
             }
         }
         TopoDS_Shape fused = pieces.fuse();

@@ -19,8 +19,8 @@ public:
     // No piece gives a null shape, one piece is returned as it is (the kernel
     // refuses a single argument), more are glued; when gluing fails the plain
     // fuse is tried, and if that fails too "Gluing failed: " + the alert names
-    // is raised. A result that inverted or lost volume raises "Gluing failed: "
-    // at once (see checkVolumeKept).
+    // is raised. A result that inverted, lost or doubled volume raises
+    // "Gluing failed: " at once, naming the pieces (see checkVolumeKept).
     void Perform();
     const TopoDS_Shape& Shape() const { return result; }
 

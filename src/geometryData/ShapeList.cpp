@@ -14,7 +14,7 @@
 
 namespace {
 
-TopoDS_Shape fusePieces(const TopTools_ListOfShape& pieces, bool parallel)
+TopoDS_Shape fusePieces(const TopTools_ListOfShape& pieces, const std::vector<std::string>& names, bool parallel)
 {
     // The kernel refuses a single argument, and nothing fuses to nothing.
     if (pieces.IsEmpty()) {
@@ -25,6 +25,7 @@ TopoDS_Shape fusePieces(const TopTools_ListOfShape& pieces, bool parallel)
     }
     GeneralFuseOptions options;
     options.parallel = parallel;
+    options.argumentNames = names;
     GeneralFuseResult fused = runGeneralFuse(pieces, options);
     if (fused.failed()) {
         throw vemra_exception("General fuse failed: " + fused.errors);
@@ -46,23 +47,43 @@ ShapeList::ShapeList(std::vector<std::shared_ptr<TopoEntity>> entities)
     for (const auto& entity : entities) {
         if (entity && entity->isActive() && (everyDimension || entity->getDimensionType() == highest)) {
             shapes.Append(entity->getShape());
+            labels.push_back(entity->getName());
         }
     }
 }
 
-void ShapeList::add(TopoDS_Shape shape)
+void ShapeList::add(TopoDS_Shape shape, std::string label)
 {
     shapes.Append(shape);
+    labels.push_back(std::move(label));
 }
 
 void ShapeList::addBrepFile(std::string filePath)
 {
     shapes.Append(readBrepShape(filePath));
+    labels.push_back(filePath);
 }
 
 void ShapeList::sortByType()
 {
-    shapes = flattenToPieces(shapes);
+    std::vector<int> origins;
+    shapes = flattenToPieces(shapes, &origins);
+    // A shape of several pieces names each by its place among them.
+    std::vector<int> piecesOf(labels.size(), 0);
+    for (int origin : origins) {
+        ++piecesOf[static_cast<std::size_t>(origin)];
+    }
+    std::vector<int> seen(labels.size(), 0);
+    std::vector<std::string> pieceLabels;
+    for (int origin : origins) {
+        const auto index = static_cast<std::size_t>(origin);
+        const std::string& label = labels[index];
+        ++seen[index];
+        pieceLabels.push_back(label.empty() || piecesOf[index] == 1
+                                  ? label
+                                  : label + " (piece " + std::to_string(seen[index]) + ")");
+    }
+    labels = std::move(pieceLabels);
 }
 
 TopoDS_Shape ShapeList::fuse()
@@ -71,7 +92,7 @@ TopoDS_Shape ShapeList::fuse()
         return shapes.First();
     }
     sortByType();
-    return fusePieces(shapes, true);
+    return fusePieces(shapes, labels, true);
 }
 
 TopoDS_Shape ShapeList::glue()
@@ -107,7 +128,7 @@ TopoDS_Shape ShapeList::glue()
 void ShapeList::fuseAndWriteStep(std::string filePath)
 {
     sortByType();
-    const TopoDS_Shape fused = fusePieces(shapes, false);
+    const TopoDS_Shape fused = fusePieces(shapes, labels, false);
     if (fused.IsNull()) {
         std::cout << "shape is null" << std::endl;
         return;

@@ -19,7 +19,9 @@ public:
     explicit ShapeList(std::vector<std::shared_ptr<TopoEntity>> entities);
     ~ShapeList() = default;
 
-    void add(TopoDS_Shape shape);
+    // The label names the shape in the fuse's errors (an entity's name, a part
+    // of a CAD file).
+    void add(TopoDS_Shape shape, std::string label = std::string());
     void addBrepFile(std::string filePath);
     void sortByType();
     TopoDS_Shape fuse();
@@ -27,7 +29,10 @@ public:
     void fuseAndWriteStep(std::string filePath);
 
     const TopTools_ListOfShape& getShapes() const { return shapes; }
+    const std::vector<std::string>& getLabels() const { return labels; }
 
 private:
     TopTools_ListOfShape shapes;
+    // One a shape, in list order.
+    std::vector<std::string> labels;
 };

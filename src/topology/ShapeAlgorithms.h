@@ -87,6 +87,9 @@ class FaceBoxes;
 // when it can be (the same doubles).
 void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics,
                         const FaceBoxes* faceBoxes = nullptr);
+// Only the box of getShapeStatistics (the same doubles), for a caller that
+// needs no volume or centre.
+void getShapeBox(const TopoDS_Shape& shape, ShapeStatistics& statistics);
 // Volume swept by the shape's planar faces normal to Z, turned about the Y
 // axis; 0.0 unless |z| <= 1e-7.
 double getAxialVolume(const TopoDS_Shape* shape, const double z);

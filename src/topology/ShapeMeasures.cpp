@@ -79,6 +79,10 @@ gp_Pnt firstVertexPoint(const TopoDS_Shape& shape, const char* function)
 
 // --- Statistics -------------------------------------------------------------
 
+namespace {
+void fillBox(const TopoDS_Shape& shape, ShapeStatistics& statistics, const FaceBoxes* faceBoxes);
+}
+
 void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics, const FaceBoxes* faceBoxes)
 {
     requireShape(shape, "getShapeStatistics");
@@ -128,6 +132,23 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics, 
         }
     });
 
+    fillBox(shape, statistics, faceBoxes);
+}
+
+void getShapeBox(const TopoDS_Shape& shape, ShapeStatistics& statistics)
+{
+    requireShape(shape, "getShapeStatistics");
+    if (getMainShapeType(shape) == TopAbs_VERTEX) {
+        return;
+    }
+    std::shared_lock<std::shared_mutex> lock(shapeMeshMutex());
+    fillBox(shape, statistics, nullptr);
+}
+
+namespace {
+
+void fillBox(const TopoDS_Shape& shape, ShapeStatistics& statistics, const FaceBoxes* faceBoxes)
+{
     try {
         Bnd_Box box;
         box.SetGap(0.0);
@@ -148,6 +169,8 @@ void getShapeStatistics(const TopoDS_Shape& shape, ShapeStatistics& statistics, 
         throw vemra_exception("Could not compute bounding box for shape during getShapeStatistics");
     }
 }
+
+} // namespace
 
 double getAxialVolume(const TopoDS_Shape* shape, const double z)
 {

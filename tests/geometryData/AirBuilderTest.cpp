@@ -13,6 +13,7 @@
 #include <BRepAlgoAPI_Cut.hxx>
 #include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_Transform.hxx>
 #include <BRepGProp.hxx>
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
@@ -25,9 +26,11 @@
 #include "AirValues.h"
 #include "GroupFixtures.h"
 #include "geometryData/AirBuilder.h"
+#include "geometryData/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
 #include "support/Exceptions.h"
 #include "support/LogCapture.h"
+#include "support/ShapeBuilders.h"
 #include "support/ShapeMeasures.h"
 #include "topology/ShapeAlgorithms.h"
 
@@ -525,4 +528,119 @@ TEST(AirBuilder, NothingToBuild)
         expectMessage([&] { builder.create(); }, nothing);
         EXPECT_TRUE(builder.getAirShape().IsNull());
     }
+}
+
+namespace {
+
+// A cube [0, 4]^3 holding two unit voids: one solid of three shells, 62 of volume.
+TopoDS_Shape cubeWithTwoVoids()
+{
+    return firstOf(BRepAlgoAPI_Cut(box(0, 0, 0, 4, 4, 4), compoundOf(boxAt(1, 1, 1), boxAt(2.5, 1, 1))).Shape(),
+                   TopAbs_SOLID);
+}
+
+TopTools_ListOfShape solidsOf(const TopoDS_Shape& shape)
+{
+    TopTools_ListOfShape solids;
+    TopTools_IndexedMapOfShape map;
+    TopExp::MapShapes(shape, TopAbs_SOLID, map);
+    for (int i = 1; i <= map.Extent(); ++i) {
+        solids.Append(map(i));
+    }
+    return solids;
+}
+
+} // namespace
+
+// A solid with inner voids in the padded box: the voids are air too, and the
+// model and the air fill the box once.
+TEST(AirBuilderBox, SolidWithInnerVoids)
+{
+    const TopoDS_Shape model = cubeWithTwoVoids();
+    ASSERT_EQ(countOf(model, TopAbs_SHELL), 3);
+    const Built result = build(boxAir, {entity(model, "Hollow")}, 1.0);
+    // The box [-1, 5]^3 holds 216: 152 outside the cube, 1 in each void.
+    ASSERT_EQ(countOf(result.air, TopAbs_SOLID), 3);
+    expectClose(volumeOf(result.air), 216.0 - 62.0, "air volume");
+    EXPECT_EQ(countOf(result.infinity, TopAbs_FACE), 6);
+}
+
+// The air around a model's outer faces, the road when the model's fuse with
+// the box comes out wrong: the model's solids are kept, the air's solids fill
+// the rest of the box, or the model is refused naming what is wrong.
+TEST(AirBuilderBox, AirAroundTheModelsOuterFaces)
+{
+    const TopoDS_Shape hollow = cubeWithTwoVoids();
+    // Two cubes sharing the face x = 1, as a fuse leaves them.
+    const TopoDS_Shape touching = fused({unitCube(), boxAt(1, 0, 0)});
+    const struct {
+        const char* name;
+        TopTools_ListOfShape model;
+        TopoDS_Shape box;
+        int airSolids;
+        double airVolume; // worked out by hand
+        std::string refusal;
+    } cases[] = {
+        {"a solid with two voids", solidsOf(hollow), box(-1, -1, -1, 5, 5, 5), 3, 216.0 - 62.0, ""},
+        {"two cubes sharing a face", solidsOf(touching), box(-1, -1, -1, 3, 2, 2), 1, 36.0 - 2.0, ""},
+        {"an inverted cube", solidsOf(compoundOf(unitCube().Reversed())), box(-1, -1, -1, 2, 2, 2), 0, 0.0,
+         "Solid_1 is inverted (volume -1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> labels;
+        for (int i = 1; i <= c.model.Extent(); ++i) {
+            labels.push_back("Solid_" + std::to_string(i));
+        }
+        const AirAroundModel made = airAroundModel(c.model, labels, c.box);
+        EXPECT_EQ(made.refusal, c.refusal);
+        if (!c.refusal.empty()) {
+            EXPECT_TRUE(made.air.IsNull());
+            continue;
+        }
+        EXPECT_EQ(countOf(made.air, TopAbs_SOLID), c.airSolids);
+        expectClose(volumeOf(made.air), c.airVolume, "air volume");
+        EXPECT_EQ(countOf(made.partition, TopAbs_SOLID), c.model.Extent() + c.airSolids);
+        expectClose(volumeOf(made.partition), volumeOf(c.box), "model and air");
+        EXPECT_EQ(countOf(made.infinity, TopAbs_FACE), 6);
+        // The model's solids are the partition's, untouched.
+        TopTools_IndexedMapOfShape partitionSolids;
+        TopExp::MapShapes(made.partition, TopAbs_SOLID, partitionSolids);
+        for (const TopoDS_Shape& solid : c.model) {
+            EXPECT_TRUE(partitionSolids.Contains(solid));
+        }
+    }
+}
+
+// The box follows the fused model: with meshed entities the model's shapes as
+// given bound their faces by the triangulation, the fused model its split
+// faces by their exact geometry.
+TEST(AirBuilderBox, MeshedInputIsBoxedAsItsFuse)
+{
+    const TopoDS_Shape left = cylinder(1.0, 1.0);
+    gp_Trsf shift;
+    shift.SetTranslation(gp_Vec(1.2, 0.0, 0.0));
+    const TopoDS_Shape right = BRepBuilderAPI_Transform(cylinder(1.0, 1.0), shift, true).Shape();
+    meshShape(left);
+    meshShape(right);
+
+    // The route computed here: fuse, statistics of the fuse, padded box, cut.
+    const TopoDS_Shape model = fused({left, right});
+    ShapeStatistics bounds;
+    getShapeStatistics(model, bounds);
+    const double dx = bounds.maxX - bounds.minX;
+    const double dy = bounds.maxY - bounds.minY;
+    const double dz = bounds.maxZ - bounds.minZ;
+    const double p = 0.5 * std::sqrt(dx * dx + dy * dy + dz * dz);
+    const TopoDS_Shape region =
+        box(bounds.minX - p, bounds.minY - p, bounds.minZ - p, bounds.maxX + p, bounds.maxY + p, bounds.maxZ + p);
+    const double expected = volumeOf(BRepAlgoAPI_Cut(region, model).Shape());
+    // The box of the shapes as given differs.
+    ShapeStatistics given;
+    getShapeStatistics(compoundOf(left, right), given);
+    EXPECT_NE(given.maxY, bounds.maxY);
+
+    const Built result = build(boxAir, {entity(left, "Left"), entity(right, "Right")}, 0.0);
+    EXPECT_NEAR(volumeOf(result.air), expected, 1e-9 * expected);
+    EXPECT_EQ(countOf(result.infinity, TopAbs_FACE), 6);
 }

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <BRepTools_History.hxx>
+#include <BRep_Builder.hxx>
+#include <TopoDS_Solid.hxx>
+
 #include "GroupFixtures.h"
 #include "geometryData/GeneralFuse.h"
 #include "geometryData/GeometryData.h"
@@ -58,28 +62,100 @@ TEST(FuseVolume, ResultsThatInvertOrLoseVolumeRaise)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.message.empty()) {
-            EXPECT_NO_THROW(checkVolumeKept(arguments, c.result, "General fuse"));
+            EXPECT_NO_THROW(checkVolumeKept(arguments, c.result, GeneralFuseOptions()));
         } else {
-            expectMessage([&] { checkVolumeKept(arguments, c.result, "General fuse"); }, c.message);
+            expectMessage([&] { checkVolumeKept(arguments, c.result, GeneralFuseOptions()); }, c.message);
         }
     }
     // Faces and edges hold no volume: nothing to keep.
-    EXPECT_NO_THROW(checkVolumeKept(listOf({squareAt(0, 0, 0), lineEdge(1)}), squareAt(0, 0, 0), "Gluing"));
+    GeneralFuseOptions gluing;
+    gluing.operation = "Gluing";
+    EXPECT_NO_THROW(checkVolumeKept(listOf({squareAt(0, 0, 0), lineEdge(1)}), squareAt(0, 0, 0), gluing));
+}
+
+TEST(FuseVolume, TheHistoryShowsEverySolidThatVanishesShrinksOrFillsARegionTwice)
+{
+    // A 2 x 1 x 1 box and a unit cube, apart; the result and its history are
+    // written by hand as the kernel could return them.
+    const TopoDS_Shape large = boxAt(5, 0, 0, 2, 1, 1);
+    const TopoDS_Shape small = unitCube();
+    // A second solid bounded by the cube's very faces.
+    TopoDS_Solid twin;
+    BRep_Builder builder;
+    builder.MakeSolid(twin);
+    builder.Add(twin, firstOf(small, TopAbs_SHELL));
+    const TopoDS_Shape half = boxAt(0, 0, 0, 0.5, 1, 1);
+    const TopoDS_Shape nearlyWhole = boxAt(0, 0, 0, 0.995, 1, 1);
+    const TopoDS_Shape grown = boxAt(5, 0, 0, 2 * (1 + 1e-5), 1, 1);
+    const TopoDS_Shape inverted = large.Reversed();
+
+    struct Image {
+        TopoDS_Shape of;
+        std::vector<TopoDS_Shape> images; // empty: removed
+    };
+    const struct {
+        const char* name;
+        std::vector<TopoDS_Shape> result;
+        std::vector<Image> history;
+        int exactArgument;
+        std::string message; // empty: accepted
+    } cases[] = {
+        {"both kept as they were", {large, small}, {}, -1, ""},
+        // The total (2) reaches the largest solid given: only the history shows the loss.
+        {"the cube vanished", {large}, {{small, {}}}, -1,
+         "General fuse failed: the pieces made from Solid_small (0 of its 1) do not hold that solid's volume"},
+        {"the cube halved", {large, half}, {{small, {half}}}, -1,
+         "General fuse failed: the pieces made from Solid_small (0.5 of its 1) do not hold that solid's volume"},
+        {"the cube a half-hundredth short, within a solid's tolerance", {large, nearlyWhole}, {{small, {nearlyWhole}}},
+         -1, ""},
+        {"the box grown by 1e-5, which a solid may", {grown, small}, {{large, {grown}}}, -1, ""},
+        {"the box grown by 1e-5, which the exact argument may not", {grown, small}, {{large, {grown}}}, 0,
+         "General fuse failed: the pieces made from Solid_large (2.00002 of its 2) do not hold that solid's volume"},
+        {"the cube's region filled twice", {large, small, twin}, {{small, {small, twin}}}, -1,
+         "General fuse failed: the result holds two solids bounded by the same faces, one region filled twice, made "
+         "from Solid_small"},
+        {"the box inverted", {inverted, small}, {{large, {inverted}}}, -1,
+         "General fuse failed: the result holds a solid of non-positive volume -2, made from Solid_large"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Handle(BRepTools_History) history = new BRepTools_History();
+        for (const Image& image : c.history) {
+            if (image.images.empty()) {
+                history->Remove(image.of);
+            }
+            for (const TopoDS_Shape& shape : image.images) {
+                history->AddModified(image.of, shape);
+            }
+        }
+        GeneralFuseOptions options;
+        options.argumentNames = {"Solid_large", "Solid_small"};
+        options.exactArgument = c.exactArgument;
+        const TopTools_ListOfShape arguments = listOf({large, small});
+        const TopoDS_Shape result = compoundOf(c.result);
+        if (c.message.empty()) {
+            EXPECT_NO_THROW(checkVolumeKept(arguments, result, options, history));
+        } else {
+            expectMessage([&] { checkVolumeKept(arguments, result, options, history); }, c.message);
+            EXPECT_EQ(volumeFault(arguments, result, options, history), c.message);
+        }
+    }
 }
 
 TEST(FuseVolume, KernelResultsThatLoseVolumeNeverBecomeTheShape)
 {
     // Given an empty solid beside two overlapping unit cubes, the kernel
-    // returns one inverted solid of volume -1.5 without an alert.
+    // returns one inverted solid of volume -1.5 without an alert; the history
+    // shows it was made from the empty solid.
     const TopTools_ListOfShape withEmpty = listOf({unitCube(), emptySolid(), boxAt(0.5, 0, 0)});
     GeneralFuseOptions plain;
     expectMessage([&] { runGeneralFuse(withEmpty, plain); },
-                  "General fuse failed: the result holds a solid of non-positive volume -1.5");
+                  "General fuse failed: the result holds a solid of non-positive volume -1.5, made from argument 2");
     GeneralFuseOptions glue;
     glue.glue = BOPAlgo_GlueShift;
     glue.operation = "Gluing";
     expectMessage([&] { runGeneralFuse(withEmpty, glue); },
-                  "Gluing failed: the result holds a solid of non-positive volume -1.5");
+                  "Gluing failed: the result holds a solid of non-positive volume -1.5, made from argument 2");
 }
 
 TEST(FuseVolume, EmptySolidsAreDroppedWithAWarningOnEveryRoad)
