@@ -8,7 +8,7 @@
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 
 class ShapeList;
 class TopoEntity;

@@ -26,7 +26,7 @@
 #include "AirValues.h"
 #include "GroupFixtures.h"
 #include "geometryData/AirBuilder.h"
-#include "geometryData/ShapeStatistics.h"
+#include "topology/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
 #include "support/Exceptions.h"
 #include "support/LogCapture.h"
