@@ -2,10 +2,12 @@
 // allocate without bound: each is refused before the reader with its fault
 // and the entity that holds it, and sound files pass.
 
-#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "support/CadFiles.h"
 #include "support/Exceptions.h"
@@ -24,7 +26,8 @@ namespace {
 std::string cubeText()
 {
     static const std::string text = [] {
-        const std::string directory = freshDirectory("iges-checks-cube");
+        // Each test runs in a process of its own, and each writes its cube.
+        const std::string directory = freshDirectory("iges-checks-cube-" + std::to_string(::getpid()));
         writeIges(unitCube(), directory + "/cube.igs", 1);
         return contentOf(directory + "/cube.igs");
     }();
