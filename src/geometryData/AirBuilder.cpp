@@ -44,6 +44,7 @@
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -58,22 +59,6 @@ constexpr double axisymmetricTolerance = 1e-7;
 constexpr double axisymmetricScale = 0.01;
 // Below this angle (radians) the terminal's normal points towards the model.
 constexpr double towardsModelAngle = 1.57;
-
-std::string numberText(double value)
-{
-    std::ostringstream text;
-    text.precision(10);
-    text << value;
-    return text.str();
-}
-
-// Each distinct sub-shape of a type, in the kernel's map order.
-TopTools_IndexedMapOfShape distinct(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    TopTools_IndexedMapOfShape map;
-    TopExp::MapShapes(shape, type, map);
-    return map;
-}
 
 void requireSomething(const TopoDS_Shape& model)
 {
@@ -253,8 +238,8 @@ TopoDS_Shape cutModelFaces(const TopoDS_Shape& rectangle, const TopoDS_Shape& mo
 {
     BRepAlgoAPI_Cut cut;
     const TopoDS_Shape result =
-        runBoolean(cut, rectangle, listOf(distinct(model, TopAbs_FACE)), false, TopAbs_FACE);
-    return fuseOf(listOf(distinct(result, TopAbs_FACE)));
+        runBoolean(cut, rectangle, listOf(subShapeMap(model, TopAbs_FACE)), false, TopAbs_FACE);
+    return fuseOf(listOf(subShapeMap(result, TopAbs_FACE)));
 }
 
 // Whether a z of the model is off the plane z = 0 by the axisymmetric checks' measure.
@@ -369,7 +354,7 @@ void AirBuilder::createBoxAir()
         BRepAlgoAPI_Cut cut;
         region = runBoolean(cut, region, halfSpace, false, TopAbs_SOLID);
     }
-    const TopTools_IndexedMapOfShape outerFaces = distinct(region, TopAbs_FACE);
+    const TopTools_IndexedMapOfShape outerFaces = subShapeMap(region, TopAbs_FACE);
 
     // Trimming at the terminal planes; without terminals the box holds every
     // solid whole, so the commons would only copy them.
@@ -383,7 +368,7 @@ void AirBuilder::createBoxAir()
             }
             BRepAlgoAPI_Common common;
             const TopoDS_Shape inside = runBoolean(common, entity->getShape(), regionTool, true, TopAbs_SHAPE);
-            const TopTools_IndexedMapOfShape solids = distinct(inside, TopAbs_SOLID);
+            const TopTools_IndexedMapOfShape solids = subShapeMap(inside, TopAbs_SOLID);
             TopoDS_Shape kept;
             if (solids.Extent() == 1) {
                 kept = solids(1);
@@ -403,7 +388,7 @@ void AirBuilder::createBoxAir()
     // The model's solids leave cavities, all in one cut (which splits the
     // tools at one another as the fuse would).
     BRepAlgoAPI_Cut cavities;
-    region = runBoolean(cavities, region, listOf(distinct(model, TopAbs_SOLID)), true, TopAbs_SOLID);
+    region = runBoolean(cavities, region, listOf(subShapeMap(model, TopAbs_SOLID)), true, TopAbs_SOLID);
 
     // The outer boundary is what the region's own faces became; the cavity
     // walls came from the model.
@@ -680,7 +665,7 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
         if (!(volumes[i] > 0.0)) {
             return refuse(i < modelSolids
                               ? solidLabels[i] + " is inverted (volume " +
-                                    numberText(volumes[i]) + ")"
+                                    numberText(volumes[i], 10) + ")"
                               : "neither does the air close around the model's outer faces");
         }
         total += volumes[i];
@@ -688,7 +673,7 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
     const double boxVolume = preciseVolume(box);
     if (std::fabs(total - boxVolume) > fuseVolumeTolerance * boxVolume) {
         return refuse("neither do the model's solids and the air around their outer faces fill the box (" +
-                      numberText(total) + " of " + numberText(boxVolume) + "): the model's solids overlap");
+                      numberText(total, 10) + " of " + numberText(boxVolume, 10) + "): the model's solids overlap");
     }
     BRep_Builder compounds;
     TopoDS_Compound airSolids;
@@ -720,7 +705,7 @@ void AirBuilder::createPlanarAir()
                         "the air surrounds nothing";
     }
     const TopoDS_Shape rectangle = rectangleFace(box.minX - p, box.minY - p, box.maxX + p, box.maxY + p);
-    const TopoDS_Shape infinity = fuseOf(listOf(distinct(rectangle, TopAbs_EDGE)));
+    const TopoDS_Shape infinity = fuseOf(listOf(subShapeMap(rectangle, TopAbs_EDGE)));
     const TopoDS_Shape region = cutModelFaces(rectangle, model);
     infinityBoundary = infinity;
     air = region;
@@ -753,8 +738,8 @@ void AirBuilder::createAxisymmetricAir()
     const auto along = [tolerance](double low, double high, double value) {
         return std::fabs(low - value) <= tolerance && std::fabs(high - value) <= tolerance;
     };
-    const TopTools_IndexedMapOfShape modelEdges = distinct(model, TopAbs_EDGE);
-    const TopTools_IndexedMapOfShape regionEdges = distinct(region, TopAbs_EDGE);
+    const TopTools_IndexedMapOfShape modelEdges = subShapeMap(model, TopAbs_EDGE);
+    const TopTools_IndexedMapOfShape regionEdges = subShapeMap(region, TopAbs_EDGE);
     TopTools_ListOfShape axisEdges;
     TopTools_ListOfShape outerEdges;
     for (int i = 1; i <= regionEdges.Extent(); ++i) {

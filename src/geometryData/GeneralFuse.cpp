@@ -24,6 +24,7 @@
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -43,14 +44,6 @@ std::string alertNames(const Handle(Message_Report) & report, Message_Gravity gr
 }
 
 // Enough digits to tell a loss within the tolerance's order from none.
-std::string numberText(double value)
-{
-    std::ostringstream text;
-    text.precision(10);
-    text << value;
-    return text.str();
-}
-
 // "A", "A and B", "A, B and C"; a long list ends in how many more there are.
 std::string listText(const std::vector<std::string>& names)
 {
@@ -123,7 +116,7 @@ public:
         for (int k = 1; k <= outputs.Extent(); ++k) {
             if (!(outputVolume(k) > 0.0)) {
                 return failed + "the result holds a solid of non-positive volume " +
-                                      numberText(outputVolume(k)) + madeFrom(k);
+                                      numberText(outputVolume(k), 10) + madeFrom(k);
             }
         }
         const std::string twice = regionFilledTwice(failed);
@@ -135,8 +128,8 @@ public:
             for (std::size_t i = 0; i < inputs.size(); ++i) {
                 const double tolerance = exact[i] ? fuseVolumeTolerance : fuseImageTolerance;
                 if (std::fabs(imageVolumes[i] - volumes[i]) > tolerance * std::fabs(volumes[i])) {
-                    faults.push_back(inputNames[i] + " (" + numberText(imageVolumes[i]) + " of its " +
-                                     numberText(volumes[i]) + ")");
+                    faults.push_back(inputNames[i] + " (" + numberText(imageVolumes[i], 10) + " of its " +
+                                     numberText(volumes[i], 10) + ")");
                 }
             }
             if (!faults.empty()) {
@@ -147,7 +140,7 @@ public:
             // fills a region that those pieces fill already.
             for (int k = 1; k <= outputs.Extent(); ++k) {
                 if (origins[static_cast<std::size_t>(k - 1)].empty() && !inputs.empty()) {
-                    return failed + "the result holds a solid of volume " + numberText(outputVolume(k)) +
+                    return failed + "the result holds a solid of volume " + numberText(outputVolume(k), 10) +
                            " made from no solid given, which fills a region twice";
                 }
             }
@@ -164,16 +157,16 @@ public:
         }
         // Each solid may grow within the images' tolerance, so may their sum.
         if (total > given * (1.0 + fuseImageTolerance)) {
-            return failed + "the solids of the result hold a volume of " + numberText(total) +
-                                  ", more than the solids given together (" + numberText(given) + ")";
+            return failed + "the solids of the result hold a volume of " + numberText(total, 10) +
+                                  ", more than the solids given together (" + numberText(given, 10) + ")";
         }
         if (exactHoldsAll >= 0 && std::fabs(total - volumes[exactHoldsAll]) > fuseVolumeTolerance * volumes[exactHoldsAll]) {
-            return failed + "the solids of the result hold a volume of " + numberText(total) + ", not that of " +
-                   inputNames[exactHoldsAll] + " (" + numberText(volumes[exactHoldsAll]) + ")";
+            return failed + "the solids of the result hold a volume of " + numberText(total, 10) + ", not that of " +
+                   inputNames[exactHoldsAll] + " (" + numberText(volumes[exactHoldsAll], 10) + ")";
         }
         if (total < largest * (1.0 - fuseVolumeTolerance)) {
-            return failed + "the solids of the result hold a volume of " + numberText(total) +
-                                  ", less than the largest solid given (" + numberText(largest) + ")";
+            return failed + "the solids of the result hold a volume of " + numberText(total, 10) +
+                                  ", less than the largest solid given (" + numberText(largest, 10) + ")";
         }
         return std::string();
     }

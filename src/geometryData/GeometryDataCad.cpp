@@ -136,8 +136,7 @@ std::vector<TopoDS_Shape> solidsFromLooseFaces(const TopoDS_Shape& shape)
 // refused. Its solids never silently become faces.
 TopoDS_Shape withDeclaredSolids(const TopoDS_Shape& shape, int declared, const std::string& name)
 {
-    TopTools_IndexedMapOfShape solids;
-    TopExp::MapShapes(shape, TopAbs_SOLID, solids);
+    const TopTools_IndexedMapOfShape solids = subShapeMap(shape, TopAbs_SOLID);
     if (solids.Extent() >= declared) {
         return shape;
     }
@@ -167,8 +166,7 @@ TopoDS_Shape withDeclaredSolids(const TopoDS_Shape& shape, int declared, const s
 // The distinct sub-shapes of one type, in the kernel's map order.
 std::vector<TopoDS_Shape> distinctSubShapes(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
 {
-    TopTools_IndexedMapOfShape map;
-    TopExp::MapShapes(shape, type, map);
+    const TopTools_IndexedMapOfShape map = subShapeMap(shape, type);
     std::vector<TopoDS_Shape> result;
     result.reserve(static_cast<std::size_t>(map.Extent()));
     for (int i = 1; i <= map.Extent(); ++i) {

@@ -31,13 +31,6 @@ namespace {
 
 const char* const partitionShapeName = "partitionShape";
 
-std::string numberText(double value)
-{
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
-
 // The library converts a boolean to a number without complaint; a number
 // argument of another type is its type error all the same.
 const nlohmann::json& requireNumber(const nlohmann::json& value)

@@ -12,16 +12,10 @@
 
 #include "geometryData/TopoEntity.h"
 #include "topology/InputChecks.h"
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
-
-std::string numberText(double value)
-{
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
 
 struct Extent {
     double farthest; // the largest absolute coordinate

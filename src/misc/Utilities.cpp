@@ -162,6 +162,14 @@ std::string getAppName()
     return value == nullptr ? std::string() : std::string(value);
 }
 
+std::string numberText(double value, int precision)
+{
+    std::ostringstream text;
+    text.precision(precision);
+    text << value;
+    return text.str();
+}
+
 std::string extensionOf(const std::string& path)
 {
     return portablePath(path).extension().string();

@@ -16,6 +16,9 @@ std::optional<std::string> getConfigPath();
 std::string getAppName();
 // Extension of the last path component with its dot ("" when none); "\" separates too.
 std::string extensionOf(const std::string& path);
+// A number for a message, with the stream's default six significant digits
+// or as many as asked.
+std::string numberText(double value, int precision = 6);
 // Last path component; "\" separates too.
 std::string fileNameOf(const std::string& path);
 // Base directory of temporary files: TEMP, else TMPDIR, else "/tmp".

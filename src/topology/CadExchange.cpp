@@ -15,9 +15,7 @@
 #include <STEPControl_Writer.hxx>
 #include <StepData_StepModel.hxx>
 #include <StepShape_ManifoldSolidBrep.hxx>
-#include <TopExp.hxx>
 #include <TopTools_FormatVersion.hxx>
-#include <TopTools_IndexedMapOfShape.hxx>
 
 #include <easylogging++.h>
 
@@ -73,13 +71,6 @@ int declaredStepSolids(const Handle(StepData_StepModel) & model)
     return solids;
 }
 
-int solidCount(const TopoDS_Shape& shape)
-{
-    TopTools_IndexedMapOfShape solids;
-    TopExp::MapShapes(shape, TopAbs_SOLID, solids);
-    return solids.Extent();
-}
-
 } // namespace
 
 std::mutex& cadTranslatorMutex()
@@ -119,7 +110,7 @@ TopoDS_Shape readStepFile(std::string path, int& declaredSolids)
         if (recovered) {
             // A solid the syntax errors cut short is lost with the damage,
             // which the warnings name: say so, and read what is left.
-            const int read = shape.IsNull() ? 0 : solidCount(shape);
+            const int read = shape.IsNull() ? 0 : subShapeMap(shape, TopAbs_SOLID).Extent();
             if (read < declaredSolids) {
                 LOG(WARNING) << "STEP file " << path << " declares " << declaredSolids << " solids, " << read
                              << " could be read: the others were lost with the syntax errors";

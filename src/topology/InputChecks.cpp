@@ -93,16 +93,10 @@
 
 #include "misc/StringViewStream.h"
 #include "topology/KernelGuard.h"
+#include "misc/Utilities.h"
 #include "vemra_exception.h"
 
 namespace {
-
-std::string numberText(double value)
-{
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
 
 // Raised with the first number that is not a kernel number.
 class Fault {

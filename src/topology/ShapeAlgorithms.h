@@ -7,6 +7,7 @@
 
 #include <TopAbs_ShapeEnum.hxx>
 #include <TopTools_FormatVersion.hxx>
+#include <TopTools_IndexedMapOfShape.hxx>
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 #include <gp_Dir.hxx>
@@ -99,6 +100,8 @@ double getAxialVolume(const TopoDS_Shape* shape, const double z);
 double getShapeVolume(const TopoDS_Shape& shape);
 double getShapeArea(const TopoDS_Shape& shape);
 double getShapeLength(const TopoDS_Shape& shape);
+// Each distinct sub-shape of the type, in the kernel's map order.
+TopTools_IndexedMapOfShape subShapeMap(const TopoDS_Shape& shape, TopAbs_ShapeEnum type);
 // Whether the shape holds a sub-shape of the type (a null shape holds none).
 bool holdsSubShape(const TopoDS_Shape& shape, TopAbs_ShapeEnum type);
 // Measure of the main type strictly below 1e-8; a vertex never is.

@@ -229,6 +229,13 @@ double getShapeLength(const TopoDS_Shape& shape)
     return guardKernel("getShapeLength", [&] { return linearProperties(shape).Mass(); });
 }
 
+TopTools_IndexedMapOfShape subShapeMap(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
+{
+    TopTools_IndexedMapOfShape map;
+    TopExp::MapShapes(shape, type, map);
+    return map;
+}
+
 bool holdsSubShape(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
 {
     return !shape.IsNull() && TopExp_Explorer(shape, type).More();

@@ -30,6 +30,8 @@
 
 #include "misc/ParallelFor.h"
 #include "topology/KernelGuard.h"
+#include "misc/Utilities.h"
+#include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
 namespace {
@@ -39,26 +41,12 @@ namespace {
 // far from its edges) checks valid. Sound files stay far below it.
 constexpr double largestToleranceShare = 0.1;
 
-std::string numberShown(double value)
-{
-    std::ostringstream text;
-    text << value;
-    return text.str();
-}
-
-TopTools_IndexedMapOfShape mapOf(const TopoDS_Shape& shape, TopAbs_ShapeEnum type)
-{
-    TopTools_IndexedMapOfShape map;
-    TopExp::MapShapes(shape, type, map);
-    return map;
-}
-
 // The diagonal of the box of a shape's edge curves, tolerances left out: its
 // size as its boundary gives it, whatever its surfaces or tolerances claim.
 double edgeExtent(const TopoDS_Shape& shape)
 {
     Bnd_Box box;
-    const TopTools_IndexedMapOfShape edges = mapOf(shape, TopAbs_EDGE);
+    const TopTools_IndexedMapOfShape edges = subShapeMap(shape, TopAbs_EDGE);
     for (int i = 1; i <= edges.Extent(); ++i) {
         const TopoDS_Edge& edge = TopoDS::Edge(edges(i));
         if (!BRep_Tool::Degenerated(edge) && BRep_Tool::IsGeometric(edge)) {
@@ -72,7 +60,7 @@ std::string toleranceFault(const TopoDS_Shape& shape, double size)
 {
     const double tolerance = ShapeAnalysis_ShapeTolerance().Tolerance(shape, 1);
     if (size > 0.0 && tolerance >= largestToleranceShare * size) {
-        return "its tolerance " + numberShown(tolerance) + " is comparable to its size " + numberShown(size);
+        return "its tolerance " + numberText(tolerance) + " is comparable to its size " + numberText(size);
     }
     return "";
 }
@@ -109,7 +97,7 @@ std::string facesFault(const TopoDS_Shape& shape)
     if (analysis.IsValid()) {
         return "";
     }
-    const TopTools_IndexedMapOfShape faces = mapOf(shape, TopAbs_FACE);
+    const TopTools_IndexedMapOfShape faces = subShapeMap(shape, TopAbs_FACE);
     for (int i = 1; i <= faces.Extent(); ++i) {
         const std::string fault = faceFault(analysis, TopoDS::Face(faces(i)));
         if (!fault.empty()) {
@@ -152,7 +140,7 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
         return "it encloses no volume";
     }
     if (volume < 0.0) {
-        return "it is inside out (volume " + numberShown(volume) + ")";
+        return "it is inside out (volume " + numberText(volume) + ")";
     }
     return "";
 }
@@ -200,7 +188,7 @@ bool finitePoint(const gp_Pnt& point)
 
 std::string pointShown(const gp_Pnt& point)
 {
-    return "(" + numberShown(point.X()) + ", " + numberShown(point.Y()) + ", " + numberShown(point.Z()) + ")";
+    return "(" + numberText(point.X()) + ", " + numberText(point.Y()) + ", " + numberText(point.Z()) + ")";
 }
 
 // The box of the shape's exact geometry (a mesh stored with it left out),
@@ -331,8 +319,8 @@ void checkEach(const TopTools_IndexedMapOfShape& map, const std::string& source,
 void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, bool kernelCheckPassed)
 {
     requireShape(shape, "checkSolidSoundness");
-    const TopTools_IndexedMapOfShape faces = mapOf(shape, TopAbs_FACE);
-    const TopTools_IndexedMapOfShape edges = mapOf(shape, TopAbs_EDGE);
+    const TopTools_IndexedMapOfShape faces = subShapeMap(shape, TopAbs_FACE);
+    const TopTools_IndexedMapOfShape edges = subShapeMap(shape, TopAbs_EDGE);
     // Most shapes carry no mesh: a parallel loop over nothing still costs.
     if (holdsStoredMesh(faces, edges)) {
         checkEach(faces, source, "face", "damaged stored triangulation: ",
@@ -341,7 +329,7 @@ void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, b
                   [](const TopoDS_Shape& edge) { return polygonFault(TopoDS::Edge(edge)); });
     }
 
-    const TopTools_IndexedMapOfShape solids = mapOf(shape, TopAbs_SOLID);
+    const TopTools_IndexedMapOfShape solids = subShapeMap(shape, TopAbs_SOLID);
     if (!solids.IsEmpty()) {
         checkEach(solids, source, "solid", "",
                   [&](const TopoDS_Shape& solid) { return solidFault(solid, kernelCheckPassed); });
