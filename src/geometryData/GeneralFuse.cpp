@@ -86,11 +86,15 @@ public:
             TopExp::MapShapes(result, TopAbs_SOLID, outputs);
         }
         const std::size_t count = inputs.size() + static_cast<std::size_t>(outputs.Extent());
+        // Without a history the totals are all there is to check, and strictly.
+        const bool strict = options.exactArgument >= 0 || history.IsNull();
+        const double precision = strict ? fuseVolumePrecision : fuseImagePrecision;
+        largestTolerance = strict ? fuseVolumeTolerance : fuseImageTolerance;
         volumes.resize(count);
         // Measured in parallel, summed in order: the same verdict whatever the thread count.
         parallelFor(static_cast<int>(count), [&](int i) {
             const auto index = static_cast<std::size_t>(i);
-            volumes[index] = preciseVolume(index < inputs.size() ? inputs[index] : output(index));
+            volumes[index] = preciseVolume(index < inputs.size() ? inputs[index] : output(index), precision);
         });
 
         origins.resize(static_cast<std::size_t>(outputs.Extent()));
@@ -164,7 +168,7 @@ public:
             return failed + "the solids of the result hold a volume of " + numberText(total, 10) + ", not that of " +
                    inputNames[exactHoldsAll] + " (" + numberText(volumes[exactHoldsAll], 10) + ")";
         }
-        if (total < largest * (1.0 - fuseVolumeTolerance)) {
+        if (total < largest * (1.0 - largestTolerance)) {
             return failed + "the solids of the result hold a volume of " + numberText(total, 10) +
                                   ", less than the largest solid given (" + numberText(largest, 10) + ")";
         }
@@ -220,6 +224,8 @@ private:
     std::vector<bool> exact;
     // The input solid the result must fill exactly; -1 for none.
     long exactHoldsAll = -1;
+    // What the result may fall short of the largest solid given.
+    double largestTolerance = fuseVolumeTolerance;
     TopTools_IndexedMapOfShape outputs;
     std::vector<double> volumes;
     std::vector<std::vector<std::size_t>> origins;
@@ -245,10 +251,10 @@ TopTools_ListOfShape imagesOf(const Handle(BRepTools_History) & history, const T
     return found;
 }
 
-double preciseVolume(const TopoDS_Shape& solid)
+double preciseVolume(const TopoDS_Shape& solid, double precision)
 {
     GProp_GProps properties;
-    BRepGProp::VolumeProperties(solid, properties, fuseVolumePrecision);
+    BRepGProp::VolumeProperties(solid, properties, precision);
     return properties.Mass();
 }
 

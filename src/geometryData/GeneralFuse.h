@@ -63,17 +63,23 @@ constexpr double fuseVolumeTolerance = 1e-6;
 // assemblies changes a solid by up to about a thousandth; a solid that
 // vanishes or loses a real part of itself lies far beyond.
 constexpr double fuseImageTolerance = 1e-2;
+// The integration's relative precisions, a hundred times finer than the
+// tolerance they serve: a fuse with an exact argument (the air's box), or
+// without a history, is checked to fuseVolumeTolerance; any other, whose
+// history shows each solid's images, to fuseImageTolerance, at a fraction of
+// the cost on curved solids.
 constexpr double fuseVolumePrecision = 1e-8;
+constexpr double fuseImagePrecision = 1e-4;
 
-// A solid's volume, integrated to fuseVolumePrecision.
-double preciseVolume(const TopoDS_Shape& solid);
+// A solid's volume, integrated to the relative precision.
+double preciseVolume(const TopoDS_Shape& solid, double precision = fuseVolumePrecision);
 
 // Raises vemra_exception "<operation> failed: ..." naming the argument solids
 // at fault when the result of a fuse of the arguments
 // - holds a solid of non-positive volume (inverted),
 // - holds two solids bounded by the same faces (one region filled twice),
 // - holds more volume than the arguments together (within fuseImageTolerance),
-//   or less than the largest,
+//   or less than the largest (within the tolerance its precision serves),
 // - or, given the fuse's history, when the images of an argument solid do not
 //   hold that solid's volume (it vanished, shrank or grew) within
 //   fuseImageTolerance (the exact argument's within fuseVolumeTolerance),
