@@ -10,6 +10,9 @@
 #include <BRepCheck_ListOfStatus.hxx>
 #include <BRepCheck_Result.hxx>
 #include <BRepGProp.hxx>
+#include <BRepGProp_Domain.hxx>
+#include <BRepGProp_Face.hxx>
+#include <BRepGProp_Vinert.hxx>
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <BndLib_Add3dCurve.hxx>
@@ -29,8 +32,8 @@
 #include <TopoDS_Face.hxx>
 
 #include "misc/ParallelFor.h"
-#include "topology/KernelGuard.h"
 #include "misc/Utilities.h"
+#include "topology/KernelGuard.h"
 #include "topology/ShapeAlgorithms.h"
 #include "vemra_exception.h"
 
@@ -107,6 +110,34 @@ std::string facesFault(const TopoDS_Shape& shape)
     return "";
 }
 
+// The volume a solid's faces enclose, to a percent: only its sign and whether
+// it is nought are judged. Each face's share is integrated on its own, about
+// one point (the box's centre) for all, so that the faces of one large solid
+// share the threads; the shares are added in face order, the same sum on any
+// number of threads.
+double enclosedVolume(const TopoDS_Shape& solid)
+{
+    Bnd_Box box;
+    BRepBndLib::Add(solid, box);
+    const gp_Pnt centre = box.IsVoid() ? gp_Pnt() : gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
+    std::vector<TopoDS_Face> faces;
+    for (TopExp_Explorer explorer(solid, TopAbs_FACE); explorer.More(); explorer.Next()) {
+        faces.push_back(TopoDS::Face(explorer.Current()));
+    }
+    std::vector<double> shares(faces.size());
+    parallelForDynamic(static_cast<int>(faces.size()), [&](int i) {
+        const auto index = static_cast<std::size_t>(i);
+        BRepGProp_Face face(faces[index]);
+        BRepGProp_Domain domain(faces[index]);
+        shares[index] = BRepGProp_Vinert(face, domain, centre, gp_Pnt(), 0.01).Mass();
+    });
+    double volume = 0.0;
+    for (const double share : shares) {
+        volume += share;
+    }
+    return volume;
+}
+
 std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
 {
     if (!TopExp_Explorer(solid, TopAbs_FACE).More()) {
@@ -132,10 +163,7 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
     if (!fault.empty()) {
         return fault;
     }
-    GProp_GProps properties;
-    // Above 0.001 the integration is not adaptive: the sign is what counts.
-    BRepGProp::VolumeProperties(solid, properties, 0.01);
-    const double volume = properties.Mass();
+    const double volume = enclosedVolume(solid);
     if (std::fabs(volume) <= 1e-12 * size * size * size) {
         return "it encloses no volume";
     }
