@@ -8,12 +8,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <iomanip>
 #include <sstream>
 
+#include "misc/FileWriting.h"
 #include "vemra_exception.h"
 
 namespace fs = std::filesystem;
@@ -52,12 +52,12 @@ public:
     explicit InputFile(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC))
     {
         if (fd < 0) {
-            problem = std::strerror(errno);
+            problem = systemReason(errno);
             return;
         }
         struct stat status {};
         if (::fstat(fd, &status) != 0) {
-            problem = std::strerror(errno);
+            problem = systemReason(errno);
         } else if (!S_ISREG(status.st_mode)) {
             const char* kind = fileKindOf(status.st_mode);
             problem = kind == nullptr ? std::string("it is not a regular file")
@@ -91,7 +91,7 @@ public:
                 continue;
             }
             if (count < 0) {
-                problem = std::strerror(errno);
+                problem = systemReason(errno);
                 return false;
             }
             if (count == 0) {
@@ -237,13 +237,6 @@ std::string readInputFile(const std::string& path, const std::string& kind)
     refuseUnreadable(file, path, kind);
     refuseEmpty(content.size(), path, kind);
     return content;
-}
-
-void requireInputFile(const std::string& path, const std::string& kind)
-{
-    const InputFile file(path);
-    refuseUnreadable(file, path, kind);
-    refuseEmpty(file.byteCount(), path, kind);
 }
 
 std::string fileInWorkingDirectory(const std::string& workingDirectory, const std::string& relative,

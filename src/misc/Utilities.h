@@ -36,8 +36,6 @@ std::optional<std::string> readFileContent(const std::string& path);
 // opened or read ("Could not read <kind> file <path>: <reason>"), one that is
 // not a regular file, and an empty one ("<kind> file <path> is empty").
 std::string readInputFile(const std::string& path, const std::string& kind);
-// The same checks without reading, for readers that open the file by name.
-void requireInputFile(const std::string& path, const std::string& kind);
 // Working directory + "/" + `relative`, once it is sure to name a file inside
 // the working directory: an absolute path, a ".." component ("\" separating
 // too) and a path whose real location (symbolic links resolved) lies outside
