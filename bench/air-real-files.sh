@@ -11,7 +11,7 @@
 # on with the next file.
 #
 # usage: bench/air-real-files.sh [FILE|DIRECTORY ...]   default: the STEP and IGES files of
-#                                                       /work/shared/realcad
+#                                                       shared/realcad beside the checkout
 #        BUILD_DIR=...    build tree holding bench/ (default: ./build)
 #        RUNS=...         rounds, each of the four runs once per round; the median counts (default: 3)
 #        TIMEOUT=...      seconds after which a run is stopped and reported (default: 300)
@@ -28,7 +28,7 @@ fi
 command -v gmsh > /dev/null || { echo "gmsh is not installed (apt-get install gmsh)" >&2; exit 2; }
 
 inputs=("$@")
-[ ${#inputs[@]} -gt 0 ] || inputs=(/work/shared/realcad)
+[ ${#inputs[@]} -gt 0 ] || inputs=("$root/../shared/realcad")
 files=()
 for input in "${inputs[@]}"; do
     if [ -d "$input" ]; then
