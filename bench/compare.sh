@@ -22,7 +22,10 @@
 # falls on both runs of a round, so the paired ratio holds where medians of
 # wall times drift. Our phases are shown with their wall and CPU seconds (the
 # bench prints the process's CPU over each phase it times itself).
-set -euo pipefail
+set -Eeuo pipefail
+# A step that fails ends the script; say which, since the tables are printed
+# only at the end.
+trap 'status=$?; [ "$BASH_SUBSHELL" -gt 0 ] || echo "compare.sh: line $LINENO: \"$BASH_COMMAND\" failed (status $status)" >&2' ERR
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -49,7 +52,7 @@ fi
 if [ ! -x "$build/bench/cad_stage_bench" ] || [ ! -x "$build/bench/unit_box_grid" ] ||
     [ ! -x "$build/bench/curved_assemblies" ]; then
     cmake -S "$root" -B "$build"
-    cmake --build "$build" -j3 --target cad_stage_bench unit_box_grid curved_assemblies
+    cmake --build "$build" -j2 --target cad_stage_bench unit_box_grid curved_assemblies
 fi
 
 scratch=$(mktemp -d)
@@ -106,7 +109,7 @@ GEO
         : > "$scratch/$side.cpu"
         : > "$scratch/$side.memory"
     done
-    local start end
+    local start end gmshError=""
     for run in $(seq "$runs"); do
         for side in ours before; do
             local dir=$build
@@ -131,28 +134,41 @@ GEO
             peak "$scratch/time.txt" >> "$scratch/$side.memory"
             loadNow >> "$scratch/loads"
         done
+        # gmsh ends with status 1 where it cannot fragment (a file of one
+        # volume): that round has no gmsh figures, and the row says why.
         start=$(now)
-        /usr/bin/time -v -o "$scratch/time.txt" \
+        if /usr/bin/time -v -o "$scratch/time.txt" \
             gmsh -0 -nt 1 "$scratch/fragment-$label.geo" -o "$scratch/fragment-$label.geo_unrolled" \
-            > "$scratch/gmsh-$label.txt" 2>&1
-        end=$(now)
-        awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }' >> "$scratch/gmsh.times"
-        cpu "$scratch/time.txt" >> "$scratch/gmsh.cpu"
-        peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
+            > "$scratch/gmsh-$label.txt" 2>&1; then
+            end=$(now)
+            awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }' >> "$scratch/gmsh.times"
+            cpu "$scratch/time.txt" >> "$scratch/gmsh.cpu"
+            peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
+        else
+            gmshError=$(grep -m 1 -i 'error' "$scratch/gmsh-$label.txt" || tail -1 "$scratch/gmsh-$label.txt")
+            echo "gmsh failed on $label (round $run): $gmshError" >&2
+        fi
     done
     local ours theirs medianRun
     # Our median time, and the run it came from for its phases.
     read -r ours medianRun <<< "$(medianLine < "$scratch/ours.times")"
-    theirs=$(median < "$scratch/gmsh.times")
     cp "$scratch/ours-run$medianRun.txt" "$scratch/ours-$label.txt"
-    local entities gmshEntities ratio ourCpu gmshCpu ourMemory gmshMemory
+    local entities gmshEntities ratio ourCpu ourMemory gmshColumns
     entities=$(field entities "$scratch/ours-$label.txt")
-    gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")
-    ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
     ourCpu=$(median < "$scratch/ours.cpu")
-    gmshCpu=$(median < "$scratch/gmsh.cpu")
     ourMemory=$(median < "$scratch/ours.memory")
-    gmshMemory=$(median < "$scratch/gmsh.memory")
+    if [ -s "$scratch/gmsh.times" ]; then
+        local theirs gmshCpu gmshMemory
+        theirs=$(median < "$scratch/gmsh.times")
+        gmshCpu=$(median < "$scratch/gmsh.cpu")
+        gmshMemory=$(median < "$scratch/gmsh.memory")
+        gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")
+        ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
+        gmshColumns=$(printf '%.3f | %.3f | %d | %s' "$theirs" "$gmshCpu" $((gmshMemory / 1024)) "$ratio")
+    else
+        gmshEntities="failed: $gmshError"
+        gmshColumns="- | - | - | -"
+    fi
     local beforeColumns=""
     if [ -n "$before" ]; then
         local previous previousRun previousCpu previousMemory wallRatio cpuRatio
@@ -168,9 +184,8 @@ GEO
             $((previousMemory / 1024)) "$wallRatio" "$cpuRatio")
     fi
     local row
-    row=$(printf '| %s | %s | %s |%s %.3f | %.3f | %d | %.3f | %.3f | %d | %s |' "$label" "$entities" \
-        "$gmshEntities" "$beforeColumns" "$ours" "$ourCpu" $((ourMemory / 1024)) "$theirs" "$gmshCpu" \
-        $((gmshMemory / 1024)) "$ratio")
+    row=$(printf '| %s | %s | %s |%s %.3f | %.3f | %d | %s |' "$label" "$entities" \
+        "$gmshEntities" "$beforeColumns" "$ours" "$ourCpu" $((ourMemory / 1024)) "$gmshColumns")
     summaries[$family]+="$row"$'\n'
     eval "total_${label//[^a-z0-9]/_}=$ours"
 }
