@@ -134,19 +134,26 @@ GEO
             peak "$scratch/time.txt" >> "$scratch/$side.memory"
             loadNow >> "$scratch/loads"
         done
-        # gmsh ends with status 1 where it cannot fragment (a file of one
-        # volume): that round has no gmsh figures, and the row says why.
+        # gmsh ends with status 1 on any error it logs (fragments failing on
+        # a file of one volume, a surface skipped when writing the unrolled
+        # file): the row shows the error, and the round counts when gmsh got
+        # as far as counting the fragments.
         start=$(now)
-        if /usr/bin/time -v -o "$scratch/time.txt" \
+        local gmshStatus=0
+        /usr/bin/time -v -o "$scratch/time.txt" \
             gmsh -0 -nt 1 "$scratch/fragment-$label.geo" -o "$scratch/fragment-$label.geo_unrolled" \
-            > "$scratch/gmsh-$label.txt" 2>&1; then
+            > "$scratch/gmsh-$label.txt" 2>&1 || gmshStatus=$?
+        if [ "$gmshStatus" -ne 0 ]; then
+            gmshError=$(grep -m 1 -i 'error' "$scratch/gmsh-$label.txt" || tail -1 "$scratch/gmsh-$label.txt")
+            gmshError=" (gmsh: status $gmshStatus, $gmshError)"
+        fi
+        if grep -q 'fragmented: ' "$scratch/gmsh-$label.txt"; then
             end=$(now)
             awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f\n", b - a }' >> "$scratch/gmsh.times"
             cpu "$scratch/time.txt" >> "$scratch/gmsh.cpu"
             peak "$scratch/time.txt" >> "$scratch/gmsh.memory"
         else
-            gmshError=$(grep -m 1 -i 'error' "$scratch/gmsh-$label.txt" || tail -1 "$scratch/gmsh-$label.txt")
-            echo "gmsh failed on $label (round $run): $gmshError" >&2
+            echo "gmsh failed on $label (round $run)$gmshError" >&2
         fi
     done
     local ours theirs medianRun
@@ -162,11 +169,11 @@ GEO
         theirs=$(median < "$scratch/gmsh.times")
         gmshCpu=$(median < "$scratch/gmsh.cpu")
         gmshMemory=$(median < "$scratch/gmsh.memory")
-        gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")
+        gmshEntities=$(sed -n 's/.*fragmented: //p' "$scratch/gmsh-$label.txt")$gmshError
         ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
         gmshColumns=$(printf '%.3f | %.3f | %d | %s' "$theirs" "$gmshCpu" $((gmshMemory / 1024)) "$ratio")
     else
-        gmshEntities="failed: $gmshError"
+        gmshEntities="failed$gmshError"
         gmshColumns="- | - | - | -"
     fi
     local beforeColumns=""

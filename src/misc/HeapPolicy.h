@@ -8,10 +8,11 @@
 // done; by default glibc serves blocks above 128 KiB by mapping fresh pages
 // and hands each heap's free top back to the system, so the next face faults
 // the same pages in again. Blocks up to 1 MiB served from the heaps, and up to
-// 8 MiB of free top kept in each heap, cut the previews' page faults by three
-// quarters (curved assemblies) for 10 to 20 MB of peak memory; larger values
-// (a trim threshold of 16 MiB or more, or a top pad) saved a few more faults
-// but cost 30 MB and more. Another program that links the library gets the
+// 8 MiB of free top kept in each heap, cut the page faults by four fifths
+// (curved assemblies) for at most 15 MB of peak memory; larger values (a trim
+// threshold of 16 MiB or more, or a top pad) saved a few more faults but put
+// small models 1.3 times and more above glibc's default peak memory, for no
+// time that could be measured. Another program that links the library gets the
 // same with these calls at the top of its main, or with
 // GLIBC_TUNABLES=glibc.malloc.trim_threshold=8388608:glibc.malloc.mmap_threshold=1048576
 // in its environment.
