@@ -44,9 +44,9 @@ namespace {
 // far from its edges) checks valid. Sound files stay far below it.
 constexpr double largestToleranceShare = 0.1;
 
-// The diagonal of the box of a shape's edge curves, tolerances left out: its
-// size as its boundary gives it, whatever its surfaces or tolerances claim.
-double edgeExtent(const TopoDS_Shape& shape)
+// The box of a shape's edge curves, tolerances left out: its extent as its
+// boundary gives it, whatever its surfaces or tolerances claim.
+Bnd_Box edgeBox(const TopoDS_Shape& shape)
 {
     Bnd_Box box;
     const TopTools_IndexedMapOfShape edges = subShapeMap(shape, TopAbs_EDGE);
@@ -56,7 +56,18 @@ double edgeExtent(const TopoDS_Shape& shape)
             BndLib_Add3dCurve::Add(BRepAdaptor_Curve(edge), 0.0, box);
         }
     }
+    return box;
+}
+
+double boxDiagonal(const Bnd_Box& box)
+{
     return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
+}
+
+// A shape's size as its boundary gives it: the diagonal of its edges' box.
+double edgeExtent(const TopoDS_Shape& shape)
+{
+    return boxDiagonal(edgeBox(shape));
 }
 
 std::string toleranceFault(const TopoDS_Shape& shape, double size)
@@ -110,39 +121,10 @@ std::string facesFault(const TopoDS_Shape& shape)
     return "";
 }
 
-// The volume a solid's faces enclose, to a percent: only its sign and whether
-// it is nought are judged. Each face's share is integrated on its own, about
-// one point (the box's centre) for all, so that the faces of one large solid
-// share the threads; the shares are added in face order, the same sum on any
-// number of threads.
-double enclosedVolume(const TopoDS_Shape& solid)
+// A solid's checks short of its volume. Its size and the centre of its edges'
+// box are kept for the volume, which is integrated over all solids at once.
+std::string solidFaultBeforeVolume(const TopoDS_Shape& solid, bool kernelCheckPassed, double& size, gp_Pnt& centre)
 {
-    Bnd_Box box;
-    BRepBndLib::Add(solid, box);
-    const gp_Pnt centre = box.IsVoid() ? gp_Pnt() : gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
-    std::vector<TopoDS_Face> faces;
-    for (TopExp_Explorer explorer(solid, TopAbs_FACE); explorer.More(); explorer.Next()) {
-        faces.push_back(TopoDS::Face(explorer.Current()));
-    }
-    std::vector<double> shares(faces.size());
-    parallelForDynamic(static_cast<int>(faces.size()), [&](int i) {
-        const auto index = static_cast<std::size_t>(i);
-        BRepGProp_Face face(faces[index]);
-        BRepGProp_Domain domain(faces[index]);
-        shares[index] = BRepGProp_Vinert(face, domain, centre, gp_Pnt(), 0.01).Mass();
-    });
-    double volume = 0.0;
-    for (const double share : shares) {
-        volume += share;
-    }
-    return volume;
-}
-
-std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
-{
-    if (!TopExp_Explorer(solid, TopAbs_FACE).More()) {
-        return ""; // no geometry: the fuse drops it with a warning
-    }
     ShapeAnalysis_Shell shells;
     shells.LoadShells(solid);
     shells.CheckOrientedShells(solid, true);
@@ -158,12 +140,16 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
             return fault;
         }
     }
-    const double size = edgeExtent(solid);
-    std::string fault = toleranceFault(solid, size);
-    if (!fault.empty()) {
-        return fault;
+    const Bnd_Box box = edgeBox(solid);
+    size = boxDiagonal(box);
+    if (!box.IsVoid()) {
+        centre = gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
     }
-    const double volume = enclosedVolume(solid);
+    return toleranceFault(solid, size);
+}
+
+std::string volumeFault(double volume, double size)
+{
     if (std::fabs(volume) <= 1e-12 * size * size * size) {
         return "it encloses no volume";
     }
@@ -171,6 +157,85 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
         return "it is inside out (volume " + numberText(volume) + ")";
     }
     return "";
+}
+
+std::string checkFailure(const Standard_Failure& failure)
+{
+    return "it cannot be checked: " + kernelFailureText(failure);
+}
+
+// One face's share of the volume its solid encloses.
+struct VolumeShare {
+    int solid = 0;
+    TopoDS_Face face;
+    double volume = 0.0;
+    std::string failure;
+};
+
+// The solids' faults, in map order ("" for a sound solid). The volume a
+// solid's faces enclose is needed to a percent only (its sign and whether it
+// is nought are judged): each face's share is integrated on its own about one
+// point of its solid, every face of every solid in one parallel loop, so that
+// one large solid spreads over the threads as well as many small ones do; the
+// shares are added in face order, the same sum on any number of threads.
+std::vector<std::string> solidFaults(const TopTools_IndexedMapOfShape& solids, bool kernelCheckPassed)
+{
+    const auto count = static_cast<std::size_t>(solids.Extent());
+    std::vector<std::string> faults(count);
+    std::vector<double> sizes(count, 0.0);
+    std::vector<gp_Pnt> centres(count);
+    std::vector<char> measured(count, 0);
+    parallelForDynamic(static_cast<int>(count), [&](int i) {
+        const auto index = static_cast<std::size_t>(i);
+        const TopoDS_Shape& solid = solids(i + 1);
+        if (!TopExp_Explorer(solid, TopAbs_FACE).More()) {
+            return; // no geometry: the fuse drops it with a warning
+        }
+        try {
+            faults[index] = solidFaultBeforeVolume(solid, kernelCheckPassed, sizes[index], centres[index]);
+            measured[index] = faults[index].empty();
+        } catch (const Standard_Failure& failure) {
+            faults[index] = checkFailure(failure);
+        }
+    });
+
+    std::vector<VolumeShare> shares;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (measured[i] != 0) {
+            for (TopExp_Explorer face(solids(static_cast<int>(i) + 1), TopAbs_FACE); face.More(); face.Next()) {
+                shares.push_back({static_cast<int>(i), TopoDS::Face(face.Current()), 0.0, ""});
+            }
+        }
+    }
+    parallelForDynamic(static_cast<int>(shares.size()), [&](int i) {
+        VolumeShare& share = shares[static_cast<std::size_t>(i)];
+        try {
+            BRepGProp_Face face(share.face);
+            BRepGProp_Domain domain(share.face);
+            share.volume =
+                BRepGProp_Vinert(face, domain, centres[static_cast<std::size_t>(share.solid)], gp_Pnt(), 0.01).Mass();
+        } catch (const Standard_Failure& failure) {
+            share.failure = checkFailure(failure);
+        }
+    });
+
+    std::vector<double> volumes(count, 0.0);
+    for (const VolumeShare& share : shares) {
+        const auto solid = static_cast<std::size_t>(share.solid);
+        if (!share.failure.empty()) {
+            if (faults[solid].empty()) {
+                faults[solid] = share.failure; // the first face that fails names the fault
+            }
+            measured[solid] = 0;
+        }
+        volumes[solid] += share.volume;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (measured[i] != 0) {
+            faults[i] = volumeFault(volumes[i], sizes[i]);
+        }
+    }
+    return faults;
 }
 
 std::string looseFaceFault(const TopoDS_Face& face, bool kernelCheckPassed)
@@ -334,7 +399,7 @@ void checkEach(const TopTools_IndexedMapOfShape& map, const std::string& source,
         try {
             fault = check(map(index + 1));
         } catch (const Standard_Failure& failure) {
-            fault = "it cannot be checked: " + kernelFailureText(failure);
+            fault = checkFailure(failure);
         }
         if (!fault.empty()) {
             throw vemra_exception(source + ": " + kind + " " + std::to_string(index + 1) + ": " + what + fault);
@@ -359,8 +424,12 @@ void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, b
 
     const TopTools_IndexedMapOfShape solids = subShapeMap(shape, TopAbs_SOLID);
     if (!solids.IsEmpty()) {
-        checkEach(solids, source, "solid", "",
-                  [&](const TopoDS_Shape& solid) { return solidFault(solid, kernelCheckPassed); });
+        const std::vector<std::string> faults = solidFaults(solids, kernelCheckPassed);
+        for (std::size_t i = 0; i < faults.size(); ++i) {
+            if (!faults[i].empty()) {
+                throw vemra_exception(source + ": solid " + std::to_string(i + 1) + ": " + faults[i]);
+            }
+        }
     } else if (!faces.IsEmpty()) {
         checkEach(faces, source, "face", "",
                   [&](const TopoDS_Shape& face) { return looseFaceFault(TopoDS::Face(face), kernelCheckPassed); });
