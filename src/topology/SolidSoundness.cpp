@@ -30,6 +30,7 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Face.hxx>
+#include <TopoDS_Vertex.hxx>
 
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
@@ -44,9 +45,9 @@ namespace {
 // far from its edges) checks valid. Sound files stay far below it.
 constexpr double largestToleranceShare = 0.1;
 
-// The box of a shape's edge curves, tolerances left out: its extent as its
-// boundary gives it, whatever its surfaces or tolerances claim.
-Bnd_Box edgeBox(const TopoDS_Shape& shape)
+// The diagonal of the box of a shape's edge curves, tolerances left out: its
+// size as its boundary gives it, whatever its surfaces or tolerances claim.
+double edgeExtent(const TopoDS_Shape& shape)
 {
     Bnd_Box box;
     const TopTools_IndexedMapOfShape edges = subShapeMap(shape, TopAbs_EDGE);
@@ -56,18 +57,7 @@ Bnd_Box edgeBox(const TopoDS_Shape& shape)
             BndLib_Add3dCurve::Add(BRepAdaptor_Curve(edge), 0.0, box);
         }
     }
-    return box;
-}
-
-double boxDiagonal(const Bnd_Box& box)
-{
     return box.IsVoid() ? 0.0 : std::sqrt(box.SquareExtent());
-}
-
-// A shape's size as its boundary gives it: the diagonal of its edges' box.
-double edgeExtent(const TopoDS_Shape& shape)
-{
-    return boxDiagonal(edgeBox(shape));
 }
 
 std::string toleranceFault(const TopoDS_Shape& shape, double size)
@@ -121,9 +111,8 @@ std::string facesFault(const TopoDS_Shape& shape)
     return "";
 }
 
-// A solid's checks short of its volume. Its size and the centre of its edges'
-// box are kept for the volume, which is integrated over all solids at once.
-std::string solidFaultBeforeVolume(const TopoDS_Shape& solid, bool kernelCheckPassed, double& size, gp_Pnt& centre)
+// A solid's checks short of its volume; its size is kept for the volume's.
+std::string solidFaultBeforeVolume(const TopoDS_Shape& solid, bool kernelCheckPassed, double& size)
 {
     ShapeAnalysis_Shell shells;
     shells.LoadShells(solid);
@@ -140,11 +129,7 @@ std::string solidFaultBeforeVolume(const TopoDS_Shape& solid, bool kernelCheckPa
             return fault;
         }
     }
-    const Bnd_Box box = edgeBox(solid);
-    size = boxDiagonal(box);
-    if (!box.IsVoid()) {
-        centre = gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
-    }
+    size = edgeExtent(solid);
     return toleranceFault(solid, size);
 }
 
@@ -164,9 +149,20 @@ std::string checkFailure(const Standard_Failure& failure)
     return "it cannot be checked: " + kernelFailureText(failure);
 }
 
+// The centre of the box of a solid's vertices: the point its faces' shares
+// of the volume are integrated about, near the solid and found at once.
+gp_Pnt vertexCentre(const TopoDS_Shape& solid)
+{
+    Bnd_Box box;
+    for (TopExp_Explorer vertex(solid, TopAbs_VERTEX); vertex.More(); vertex.Next()) {
+        box.Add(BRep_Tool::Pnt(TopoDS::Vertex(vertex.Current())));
+    }
+    return box.IsVoid() ? gp_Pnt() : gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
+}
+
 // One face's share of the volume its solid encloses.
 struct VolumeShare {
-    int solid = 0;
+    std::size_t solid = 0;
     TopoDS_Face face;
     double volume = 0.0;
     std::string failure;
@@ -175,64 +171,62 @@ struct VolumeShare {
 // The solids' faults, in map order ("" for a sound solid). The volume a
 // solid's faces enclose is needed to a percent only (its sign and whether it
 // is nought are judged): each face's share is integrated on its own about one
-// point of its solid, every face of every solid in one parallel loop, so that
-// one large solid spreads over the threads as well as many small ones do; the
-// shares are added in face order, the same sum on any number of threads.
+// point of its solid. The solids' other checks and every face's share run in
+// one parallel loop, so that one large solid spreads over the threads as well
+// as many small ones do, and the threads meet once; the shares are added in
+// face order, the same sum on any number of threads. A solid's volume is
+// judged only when its other checks pass.
 std::vector<std::string> solidFaults(const TopTools_IndexedMapOfShape& solids, bool kernelCheckPassed)
 {
     const auto count = static_cast<std::size_t>(solids.Extent());
     std::vector<std::string> faults(count);
     std::vector<double> sizes(count, 0.0);
+    std::vector<char> withFaces(count, 0);
     std::vector<gp_Pnt> centres(count);
-    std::vector<char> measured(count, 0);
-    parallelForDynamic(static_cast<int>(count), [&](int i) {
-        const auto index = static_cast<std::size_t>(i);
-        const TopoDS_Shape& solid = solids(i + 1);
-        if (!TopExp_Explorer(solid, TopAbs_FACE).More()) {
-            return; // no geometry: the fuse drops it with a warning
-        }
-        try {
-            faults[index] = solidFaultBeforeVolume(solid, kernelCheckPassed, sizes[index], centres[index]);
-            measured[index] = faults[index].empty();
-        } catch (const Standard_Failure& failure) {
-            faults[index] = checkFailure(failure);
-        }
-    });
-
     std::vector<VolumeShare> shares;
     for (std::size_t i = 0; i < count; ++i) {
-        if (measured[i] != 0) {
-            for (TopExp_Explorer face(solids(static_cast<int>(i) + 1), TopAbs_FACE); face.More(); face.Next()) {
-                shares.push_back({static_cast<int>(i), TopoDS::Face(face.Current()), 0.0, ""});
-            }
+        const TopoDS_Shape& solid = solids(static_cast<int>(i) + 1);
+        centres[i] = vertexCentre(solid);
+        for (TopExp_Explorer face(solid, TopAbs_FACE); face.More(); face.Next()) {
+            shares.push_back({i, TopoDS::Face(face.Current()), 0.0, ""});
+            withFaces[i] = 1;
         }
     }
-    parallelForDynamic(static_cast<int>(shares.size()), [&](int i) {
-        VolumeShare& share = shares[static_cast<std::size_t>(i)];
+    // The solids' checks first: they are handed out before the faces' shares.
+    parallelForDynamic(static_cast<int>(count + shares.size()), [&](int task) {
+        const auto index = static_cast<std::size_t>(task);
+        if (index < count) {
+            if (withFaces[index] == 0) {
+                return; // no geometry: the fuse drops it with a warning
+            }
+            try {
+                faults[index] = solidFaultBeforeVolume(solids(task + 1), kernelCheckPassed, sizes[index]);
+            } catch (const Standard_Failure& failure) {
+                faults[index] = checkFailure(failure);
+            }
+            return;
+        }
+        VolumeShare& share = shares[index - count];
         try {
             BRepGProp_Face face(share.face);
             BRepGProp_Domain domain(share.face);
-            share.volume =
-                BRepGProp_Vinert(face, domain, centres[static_cast<std::size_t>(share.solid)], gp_Pnt(), 0.01).Mass();
+            share.volume = BRepGProp_Vinert(face, domain, centres[share.solid], gp_Pnt(), 0.01).Mass();
         } catch (const Standard_Failure& failure) {
             share.failure = checkFailure(failure);
         }
     });
 
     std::vector<double> volumes(count, 0.0);
+    std::vector<std::string> volumeFailures(count);
     for (const VolumeShare& share : shares) {
-        const auto solid = static_cast<std::size_t>(share.solid);
-        if (!share.failure.empty()) {
-            if (faults[solid].empty()) {
-                faults[solid] = share.failure; // the first face that fails names the fault
-            }
-            measured[solid] = 0;
+        if (!share.failure.empty() && volumeFailures[share.solid].empty()) {
+            volumeFailures[share.solid] = share.failure; // the first face that fails names the fault
         }
-        volumes[solid] += share.volume;
+        volumes[share.solid] += share.volume;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        if (measured[i] != 0) {
-            faults[i] = volumeFault(volumes[i], sizes[i]);
+        if (withFaces[i] != 0 && faults[i].empty()) {
+            faults[i] = !volumeFailures[i].empty() ? volumeFailures[i] : volumeFault(volumes[i], sizes[i]);
         }
     }
     return faults;
