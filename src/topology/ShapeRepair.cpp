@@ -101,7 +101,10 @@ TopoDS_Shape ShapeRepair::pre_process_cad(const TopoDS_Shape shape, bool& result
 bool ShapeRepair::is_valid(TopoDS_Shape shape)
 {
     requireShape(shape, "is_valid");
-    return BRepCheck_Analyzer(shape, true, false).IsValid();
+    // The kernel's parallel analysis: each sub-shape's verdict is its own, so
+    // the answer does not depend on the threads; one large solid no longer
+    // keeps the check on one core.
+    return BRepCheck_Analyzer(shape, true, true).IsValid();
 }
 
 TopoDS_Shape ShapeRepair::fix_basic(TopoDS_Shape shape)

@@ -30,6 +30,7 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Face.hxx>
+#include <TopoDS_Vertex.hxx>
 
 #include "misc/ParallelFor.h"
 #include "misc/Utilities.h"
@@ -110,39 +111,9 @@ std::string facesFault(const TopoDS_Shape& shape)
     return "";
 }
 
-// The volume a solid's faces enclose, to a percent: only its sign and whether
-// it is nought are judged. Each face's share is integrated on its own, about
-// one point (the box's centre) for all, so that the faces of one large solid
-// share the threads; the shares are added in face order, the same sum on any
-// number of threads.
-double enclosedVolume(const TopoDS_Shape& solid)
+// A solid's checks short of its volume; its size is kept for the volume's.
+std::string solidFaultBeforeVolume(const TopoDS_Shape& solid, bool kernelCheckPassed, double& size)
 {
-    Bnd_Box box;
-    BRepBndLib::Add(solid, box);
-    const gp_Pnt centre = box.IsVoid() ? gp_Pnt() : gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
-    std::vector<TopoDS_Face> faces;
-    for (TopExp_Explorer explorer(solid, TopAbs_FACE); explorer.More(); explorer.Next()) {
-        faces.push_back(TopoDS::Face(explorer.Current()));
-    }
-    std::vector<double> shares(faces.size());
-    parallelForDynamic(static_cast<int>(faces.size()), [&](int i) {
-        const auto index = static_cast<std::size_t>(i);
-        BRepGProp_Face face(faces[index]);
-        BRepGProp_Domain domain(faces[index]);
-        shares[index] = BRepGProp_Vinert(face, domain, centre, gp_Pnt(), 0.01).Mass();
-    });
-    double volume = 0.0;
-    for (const double share : shares) {
-        volume += share;
-    }
-    return volume;
-}
-
-std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
-{
-    if (!TopExp_Explorer(solid, TopAbs_FACE).More()) {
-        return ""; // no geometry: the fuse drops it with a warning
-    }
     ShapeAnalysis_Shell shells;
     shells.LoadShells(solid);
     shells.CheckOrientedShells(solid, true);
@@ -158,12 +129,12 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
             return fault;
         }
     }
-    const double size = edgeExtent(solid);
-    std::string fault = toleranceFault(solid, size);
-    if (!fault.empty()) {
-        return fault;
-    }
-    const double volume = enclosedVolume(solid);
+    size = edgeExtent(solid);
+    return toleranceFault(solid, size);
+}
+
+std::string volumeFault(double volume, double size)
+{
     if (std::fabs(volume) <= 1e-12 * size * size * size) {
         return "it encloses no volume";
     }
@@ -171,6 +142,94 @@ std::string solidFault(const TopoDS_Shape& solid, bool kernelCheckPassed)
         return "it is inside out (volume " + numberText(volume) + ")";
     }
     return "";
+}
+
+std::string checkFailure(const Standard_Failure& failure)
+{
+    return "it cannot be checked: " + kernelFailureText(failure);
+}
+
+// The centre of the box of a solid's vertices: the point its faces' shares
+// of the volume are integrated about, near the solid and found at once.
+gp_Pnt vertexCentre(const TopoDS_Shape& solid)
+{
+    Bnd_Box box;
+    for (TopExp_Explorer vertex(solid, TopAbs_VERTEX); vertex.More(); vertex.Next()) {
+        box.Add(BRep_Tool::Pnt(TopoDS::Vertex(vertex.Current())));
+    }
+    return box.IsVoid() ? gp_Pnt() : gp_Pnt((box.CornerMin().XYZ() + box.CornerMax().XYZ()) / 2.0);
+}
+
+// One face's share of the volume its solid encloses.
+struct VolumeShare {
+    std::size_t solid = 0;
+    TopoDS_Face face;
+    double volume = 0.0;
+    std::string failure;
+};
+
+// The solids' faults, in map order ("" for a sound solid). The volume a
+// solid's faces enclose is needed to a percent only (its sign and whether it
+// is nought are judged): each face's share is integrated on its own about one
+// point of its solid. The solids' other checks and every face's share run in
+// one parallel loop, so that one large solid spreads over the threads as well
+// as many small ones do, and the threads meet once; the shares are added in
+// face order, the same sum on any number of threads. A solid's volume is
+// judged only when its other checks pass.
+std::vector<std::string> solidFaults(const TopTools_IndexedMapOfShape& solids, bool kernelCheckPassed)
+{
+    const auto count = static_cast<std::size_t>(solids.Extent());
+    std::vector<std::string> faults(count);
+    std::vector<double> sizes(count, 0.0);
+    std::vector<char> withFaces(count, 0);
+    std::vector<gp_Pnt> centres(count);
+    std::vector<VolumeShare> shares;
+    for (std::size_t i = 0; i < count; ++i) {
+        const TopoDS_Shape& solid = solids(static_cast<int>(i) + 1);
+        centres[i] = vertexCentre(solid);
+        for (TopExp_Explorer face(solid, TopAbs_FACE); face.More(); face.Next()) {
+            shares.push_back({i, TopoDS::Face(face.Current()), 0.0, ""});
+            withFaces[i] = 1;
+        }
+    }
+    // The solids' checks first: they are handed out before the faces' shares.
+    parallelForDynamic(static_cast<int>(count + shares.size()), [&](int task) {
+        const auto index = static_cast<std::size_t>(task);
+        if (index < count) {
+            if (withFaces[index] == 0) {
+                return; // no geometry: the fuse drops it with a warning
+            }
+            try {
+                faults[index] = solidFaultBeforeVolume(solids(task + 1), kernelCheckPassed, sizes[index]);
+            } catch (const Standard_Failure& failure) {
+                faults[index] = checkFailure(failure);
+            }
+            return;
+        }
+        VolumeShare& share = shares[index - count];
+        try {
+            BRepGProp_Face face(share.face);
+            BRepGProp_Domain domain(share.face);
+            share.volume = BRepGProp_Vinert(face, domain, centres[share.solid], gp_Pnt(), 0.01).Mass();
+        } catch (const Standard_Failure& failure) {
+            share.failure = checkFailure(failure);
+        }
+    });
+
+    std::vector<double> volumes(count, 0.0);
+    std::vector<std::string> volumeFailures(count);
+    for (const VolumeShare& share : shares) {
+        if (!share.failure.empty() && volumeFailures[share.solid].empty()) {
+            volumeFailures[share.solid] = share.failure; // the first face that fails names the fault
+        }
+        volumes[share.solid] += share.volume;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (withFaces[i] != 0 && faults[i].empty()) {
+            faults[i] = !volumeFailures[i].empty() ? volumeFailures[i] : volumeFault(volumes[i], sizes[i]);
+        }
+    }
+    return faults;
 }
 
 std::string looseFaceFault(const TopoDS_Face& face, bool kernelCheckPassed)
@@ -334,7 +393,7 @@ void checkEach(const TopTools_IndexedMapOfShape& map, const std::string& source,
         try {
             fault = check(map(index + 1));
         } catch (const Standard_Failure& failure) {
-            fault = "it cannot be checked: " + kernelFailureText(failure);
+            fault = checkFailure(failure);
         }
         if (!fault.empty()) {
             throw vemra_exception(source + ": " + kind + " " + std::to_string(index + 1) + ": " + what + fault);
@@ -359,8 +418,12 @@ void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, b
 
     const TopTools_IndexedMapOfShape solids = subShapeMap(shape, TopAbs_SOLID);
     if (!solids.IsEmpty()) {
-        checkEach(solids, source, "solid", "",
-                  [&](const TopoDS_Shape& solid) { return solidFault(solid, kernelCheckPassed); });
+        const std::vector<std::string> faults = solidFaults(solids, kernelCheckPassed);
+        for (std::size_t i = 0; i < faults.size(); ++i) {
+            if (!faults[i].empty()) {
+                throw vemra_exception(source + ": solid " + std::to_string(i + 1) + ": " + faults[i]);
+            }
+        }
     } else if (!faces.IsEmpty()) {
         checkEach(faces, source, "face", "",
                   [&](const TopoDS_Shape& face) { return looseFaceFault(TopoDS::Face(face), kernelCheckPassed); });
