@@ -1,6 +1,8 @@
 #include "topology/BoundedMesh.h"
 
 #include <algorithm>
+#include <atomic>
+#include <new>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -9,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/mman.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,6 +22,9 @@
 #include <BRep_Tool.hxx>
 #include <Bnd_Box.hxx>
 #include <Geom_Curve.hxx>
+#include <IMeshTools_Parameters.hxx>
+#include <Message_ProgressIndicator.hxx>
+#include <Message_ProgressScope.hxx>
 #include <Precision.hxx>
 #include <ShapeAnalysis_Curve.hxx>
 #include <TopExp.hxx>
@@ -39,6 +45,30 @@ constexpr int retries = 3;
 void meshInPlace(const TopoDS_Shape& shape, double deflection, double angle)
 {
     BRepMesh_IncrementalMesh(shape, deflection, false, angle, false);
+}
+
+// Counts the steps of the mesher's progress, which advances once for each
+// face finished (and at the stages between).
+class StepCounter : public Message_ProgressIndicator {
+public:
+    explicit StepCounter(std::atomic<long>& steps) : steps(steps) {}
+
+    void Show(const Message_ProgressScope&, const Standard_Boolean) override { steps.fetch_add(1); }
+
+private:
+    std::atomic<long>& steps;
+};
+
+// Meshes as meshInPlace does (the same parameters), counting the steps.
+void meshCounting(const TopoDS_Shape& shape, double deflection, double angle, std::atomic<long>& steps)
+{
+    IMeshTools_Parameters parameters;
+    parameters.Deflection = deflection;
+    parameters.Angle = angle;
+    parameters.Relative = false;
+    parameters.InParallel = false;
+    const Handle(StepCounter) counter = new StepCounter(steps);
+    BRepMesh_IncrementalMesh(shape, parameters, counter->Start());
 }
 
 // Whether a wire of the face crosses itself in the face's parameters, which
@@ -268,8 +298,15 @@ std::vector<int> facesWhereMeshingMayStall(const TopoDS_Shape& shape, double def
 
 bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, double seconds)
 {
+    // The child counts the faces it has finished in a page both processes share.
+    void* page = mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) {
+        throw vemra_exception("Could not start the bounded meshing: no shared page");
+    }
+    auto* finished = new (page) std::atomic<long>(0);
     const pid_t child = fork();
     if (child < 0) {
+        munmap(page, sizeof(std::atomic<long>));
         throw vemra_exception("Could not start the bounded meshing: fork failed");
     }
     if (child == 0) {
@@ -281,33 +318,45 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
         }
         int status = 0;
         try {
-            meshInPlace(shape, deflection, angle);
+            meshCounting(shape, deflection, angle, *finished);
         } catch (...) {
             status = 1;
         }
         _exit(status);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    // The limit holds for each face: it starts again whenever one is finished,
+    // so a large shape whose faces each end is never taken for a stalled one.
+    const auto limit = std::chrono::duration<double>(seconds);
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    long seen = 0;
     auto pause = std::chrono::microseconds(200);
     int status = 0;
+    bool ended = false;
     while (true) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) {
             // A meshing that raised ends too: in place it raises again, as it always did.
-            return WIFEXITED(status);
+            ended = WIFEXITED(status);
+            break;
         }
         if (done < 0) {
-            return false; // reaped elsewhere: its outcome is unknown, and its id may be another's now
+            break; // reaped elsewhere: its outcome is unknown, and its id may be another's now
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        const auto now = std::chrono::steady_clock::now();
+        const long count = finished->load();
+        if (count != seen) {
+            seen = count;
+            deadline = now + limit;
+        } else if (now >= deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
             break;
         }
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    return false;
+    munmap(page, sizeof(std::atomic<long>));
+    return ended;
 }
 
 double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angle, const std::string& what,

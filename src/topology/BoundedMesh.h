@@ -11,13 +11,15 @@
 // or one with two edges that run along each other (which it finds valid), the
 // mesher's Delaunay frontier can loop without end, and on that path it polls
 // no progress range, so it cannot be stopped from inside the process. A shape
-// holding such a face is therefore meshed first in a child process that is
-// killed when the time limit passes; only a meshing that ended there is
-// repeated in place (the mesher is deterministic, so it ends here too). Other
-// shapes are meshed in place at once, as they always were: meshing every
-// shape in a child first would double the previews' time.
+// holding such a face is therefore meshed first in a child process, which is
+// killed when one face takes longer than the time limit (the mesher's
+// progress, which it does advance between faces, tells the parent when a face
+// is finished); only a meshing that ended there is repeated in place (the
+// mesher is deterministic, so it ends here too). Other shapes are meshed in
+// place at once, as they always were: meshing every shape in a child first
+// would double the previews' time.
 
-// The time a child meshing may take before it counts as stalled.
+// The time a child meshing may spend on one face before it counts as stalled.
 constexpr double meshTimeLimitSeconds = 2.0;
 
 // Meshes the shape in place as BRepMesh_IncrementalMesh(shape, deflection,
@@ -53,6 +55,6 @@ private:
 // meshWithinLimit meshes in a child first.
 std::vector<int> facesWhereMeshingMayStall(const TopoDS_Shape& shape, double deflection);
 
-// Whether meshing the shape at this accuracy ends within the time limit; it
-// runs in a child process and leaves the shape as it was.
+// Whether meshing the shape at this accuracy ends, no face taking longer than
+// the time limit; it runs in a child process and leaves the shape as it was.
 bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, double seconds = meshTimeLimitSeconds);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 
 #include <sys/wait.h>
@@ -9,12 +11,14 @@
 #include <BRepBuilderAPI_MakeEdge.hxx>
 #include <BRepBuilderAPI_MakeFace.hxx>
 #include <BRepBuilderAPI_MakeVertex.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
 #include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <Geom_Line.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Vertex.hxx>
 #include <TopoDS_Wire.hxx>
@@ -154,5 +158,30 @@ TEST(BoundedMesh, FacesWhereMeshingMayStall)
     // The retraced face is meshed in a child first, and in place after it ends there.
     const TopoDS_Shape retraced = retracedHalfCircle();
     EXPECT_DOUBLE_EQ(meshWithinLimit(retraced, 0.01, 0.5, "test"), 0.01);
+    EXPECT_TRUE(noChildLeft());
+}
+
+// The limit holds for each face, not for the whole shape: many faces that
+// each end are meshed however long they take together.
+TEST(BoundedMesh, LimitHoldsForEachFace)
+{
+    const auto secondsToMesh = [](const TopoDS_Shape& shape, double deflection) {
+        const auto start = std::chrono::steady_clock::now();
+        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    // One sphere's meshing (a tenth of a second) sets the limit at five times
+    // its length, so that twelve spheres take over twice the limit together.
+    const double deflection = 1e-3;
+    const double one = secondsToMesh(BRepPrimAPI_MakeSphere(1.0).Shape(), deflection);
+    const double limit = 5.0 * one;
+    // Distinct spheres: the mesher meshes a face shared by copies once.
+    BRep_Builder builder;
+    TopoDS_Compound spheres;
+    builder.MakeCompound(spheres);
+    for (int i = 0; i < 12; ++i) {
+        builder.Add(spheres, BRepPrimAPI_MakeSphere(gp_Pnt(3.0 * i, 0, 0), 1.0).Shape());
+    }
+    EXPECT_TRUE(meshingEnds(spheres, deflection, 0.5, limit)) << "limit " << limit << " s";
     EXPECT_TRUE(noChildLeft());
 }
