@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <new>
 #include <chrono>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <csignal>
 #include <sstream>
@@ -298,7 +298,8 @@ std::vector<int> facesWhereMeshingMayStall(const TopoDS_Shape& shape, double def
 
 bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, double seconds)
 {
-    // The child counts the faces it has finished in a page both processes share.
+    // The child counts its progress steps (one for each face finished) in a
+    // page both processes share.
     void* page = mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
     if (page == MAP_FAILED) {
         throw vemra_exception("Could not start the bounded meshing: no shared page");
