@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "geometryData/TopoEntity.h"
+#include "topology/BoundedMesh.h"
 
 SameShapeSearch::SameShapeSearch(const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension)
     : dimension(dimension)
@@ -36,6 +37,7 @@ std::vector<std::shared_ptr<TopoEntity>> SameShapeSearch::sameAs(const TopoDS_Sh
         const bool near = !measured[i] || std::any_of(parts.begin(), parts.end(), [&](const IdentityMeasure& part) {
             return mayBeSameByMeasure(measures[i], part, dimension);
         });
+        const MeshSubject subject("comparing " + members[i]->getName());
         if (near) {
             if (isSameShape(members[i]->getShape(), target)) {
                 found.push_back(members[i]);
@@ -64,6 +66,7 @@ void SameShapeSearch::meshAsSearchWould(const std::vector<std::shared_ptr<TopoEn
         const auto match = std::find_if(pieces.begin(), pieces.end(),
                                         [&](const TopoDS_Shape& piece) { return piece.IsSame(member); });
         const std::vector<TopoDS_Shape> compared(pieces.begin(), match == pieces.end() ? match : match + 1);
+        const MeshSubject subject("comparing " + entity->getName());
         meshAsIdentityTestWould(member, compared);
     }
 }

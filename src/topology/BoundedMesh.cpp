@@ -1,20 +1,32 @@
 #include "topology/BoundedMesh.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <csignal>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include <sys/mman.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <BRepBndLib.hxx>
 #include <BRepCheck_Wire.hxx>
 #include <BRepMesh_IncrementalMesh.hxx>
+#include <BRep_Tool.hxx>
+#include <Bnd_Box.hxx>
+#include <Geom_Curve.hxx>
+#include <IMeshTools_Parameters.hxx>
+#include <Message_ProgressIndicator.hxx>
+#include <Message_ProgressScope.hxx>
+#include <Precision.hxx>
+#include <ShapeAnalysis_Curve.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
@@ -35,6 +47,30 @@ void meshInPlace(const TopoDS_Shape& shape, double deflection, double angle)
     BRepMesh_IncrementalMesh(shape, deflection, false, angle, false);
 }
 
+// Counts the steps of the mesher's progress, which advances once for each
+// face finished (and at the stages between).
+class StepCounter : public Message_ProgressIndicator {
+public:
+    explicit StepCounter(std::atomic<long>& steps) : steps(steps) {}
+
+    void Show(const Message_ProgressScope&, const Standard_Boolean) override { steps.fetch_add(1); }
+
+private:
+    std::atomic<long>& steps;
+};
+
+// Meshes as meshInPlace does (the same parameters), counting the steps.
+void meshCounting(const TopoDS_Shape& shape, double deflection, double angle, std::atomic<long>& steps)
+{
+    IMeshTools_Parameters parameters;
+    parameters.Deflection = deflection;
+    parameters.Angle = angle;
+    parameters.Relative = false;
+    parameters.InParallel = false;
+    const Handle(StepCounter) counter = new StepCounter(steps);
+    BRepMesh_IncrementalMesh(shape, parameters, counter->Start());
+}
+
 // Whether a wire of the face crosses itself in the face's parameters, which
 // the shape check reports as invalid: the Delaunay frontier of such a face is
 // where the mesher is known to loop. The test alone costs far less than the
@@ -52,14 +88,92 @@ bool crossesItself(const TopoDS_Face& face)
     return false;
 }
 
-// The indices (from 1, in the kernel's map order) of the faces on which the
-// mesher may stall.
-std::vector<int> suspectFaces(const TopTools_IndexedMapOfShape& faces)
+// An edge of a face as the test below reads it: its curve in its own frame,
+// its middle point and its ends in the frame of the face.
+struct EdgeSpan {
+    Handle(Geom_Curve) curve;
+    gp_Trsf toCurve;
+    double first;
+    double last;
+    gp_Pnt middle;
+    gp_Pnt start;
+    gp_Pnt end;
+    Bnd_Box box;
+};
+
+// Whether the middle of one edge of the face lies within the deflection of
+// another of its edges while it is farther than that from its own ends: two
+// edges that run along each other (a face whose boundary goes out and back
+// on one curve, as a general fuse can leave), or so close that their polygons
+// at this deflection cross. The shape check finds such faces valid, yet the
+// mesher's Delaunay frontier can loop on them. Seam edges (one edge twice in
+// a wire) are one edge here.
+bool edgesRunAlong(const TopoDS_Face& face, double deflection)
 {
-    std::vector<int> found;
+    TopTools_IndexedMapOfShape edges;
+    TopExp::MapShapes(face, TopAbs_EDGE, edges);
+    if (edges.Extent() < 2) {
+        return false;
+    }
+    std::vector<EdgeSpan> spans;
+    spans.reserve(static_cast<std::size_t>(edges.Extent()));
+    for (int i = 1; i <= edges.Extent(); ++i) {
+        const TopoDS_Edge& edge = TopoDS::Edge(edges(i));
+        if (BRep_Tool::Degenerated(edge)) {
+            continue;
+        }
+        EdgeSpan span;
+        TopLoc_Location location;
+        span.curve = BRep_Tool::Curve(edge, location, span.first, span.last);
+        if (span.curve.IsNull()) {
+            continue;
+        }
+        const gp_Trsf toFace = location.Transformation();
+        span.toCurve = toFace.Inverted();
+        span.middle = span.curve->Value(0.5 * (span.first + span.last)).Transformed(toFace);
+        span.start = span.curve->Value(span.first).Transformed(toFace);
+        span.end = span.curve->Value(span.last).Transformed(toFace);
+        BRepBndLib::Add(edge, span.box, false);
+        span.box.Enlarge(deflection);
+        spans.push_back(std::move(span));
+    }
+    ShapeAnalysis_Curve projector;
+    for (const EdgeSpan& a : spans) {
+        if (!(a.middle.Distance(a.start) > deflection) || !(a.middle.Distance(a.end) > deflection)) {
+            continue; // an edge this short has no middle away from the corners
+        }
+        for (const EdgeSpan& b : spans) {
+            if (&a == &b || b.box.IsOut(a.middle)) {
+                continue;
+            }
+            gp_Pnt projection;
+            double parameter = 0.0;
+            const double distance = projector.Project(b.curve, a.middle.Transformed(b.toCurve), Precision::Confusion(),
+                                                      projection, parameter, b.first, b.last, false);
+            if (distance < deflection) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A face on which the mesher may stall, and why.
+struct Suspect {
+    int index; // from 1, in the kernel's map order
+    const char* reason;
+};
+
+// The faces on which the mesher may stall at this deflection.
+std::vector<Suspect> suspectFaces(const TopTools_IndexedMapOfShape& faces, double deflection)
+{
+    std::vector<Suspect> found;
     for (int i = 1; i <= faces.Extent(); ++i) {
-        if (crossesItself(TopoDS::Face(faces(i)))) {
-            found.push_back(i);
+        const TopoDS_Face& face = TopoDS::Face(faces(i));
+        if (edgesRunAlong(face, deflection)) {
+            found.push_back({i, "two edges of the face run along each other"});
+        } else if (crossesItself(face)) {
+            found.push_back({i, "a wire of the face crosses itself"});
         }
     }
     return found;
@@ -107,19 +221,19 @@ Outcomes& outcomes()
 }
 
 // The deflection that ends for the shape, or the error when none does.
-Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces, const std::vector<int>& suspects,
-              double deflection, double angle)
+Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces,
+              const std::vector<Suspect>& suspects, double deflection, double angle)
 {
     Outcome outcome{TopoDS_Shape(), deflection, angle, deflection, ""};
     if (meshingEnds(shape, deflection, angle)) {
         return outcome;
     }
     // The face that stalls alone at this accuracy, else the first suspect.
-    int stalling = suspects.front();
+    Suspect stalling = suspects.front();
     if (suspects.size() > 1) {
-        for (const int index : suspects) {
-            if (!meshingEnds(faces(index), deflection, angle)) {
-                stalling = index;
+        for (const Suspect& suspect : suspects) {
+            if (!meshingEnds(faces(suspect.index), deflection, angle)) {
+                stalling = suspect;
                 break;
             }
         }
@@ -132,7 +246,7 @@ Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces
         tried << ", " << coarser;
         if (meshingEnds(shape, coarser, angle)) {
             std::ostringstream warning;
-            warning << "the mesher did not end on face " << stalling << " of " << faces.Extent() << " within "
+            warning << "the mesher did not end on face " << stalling.index << " of " << faces.Extent() << " within "
                     << meshTimeLimitSeconds << " s at deflection " << deflection << "; meshed at deflection "
                     << coarser << " instead";
             outcome.used = coarser;
@@ -141,20 +255,59 @@ Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces
         }
     }
     std::ostringstream message;
-    message << "the mesher does not end on face " << stalling << " of " << faces.Extent() << " within "
-            << meshTimeLimitSeconds << " s at any deflection tried (" << tried.str()
-            << "); a wire of the face crosses itself";
+    message << "the mesher does not end on face " << stalling.index << " of " << faces.Extent() << " within "
+            << meshTimeLimitSeconds << " s at any deflection tried (" << tried.str() << "); " << stalling.reason;
     outcome.used = 0.0;
     outcome.error = message.str();
     return outcome;
 }
 
+thread_local const MeshSubject* currentSubject = nullptr;
+
 } // namespace
+
+MeshSubject::MeshSubject(std::string name) : name(std::move(name)), outer(currentSubject)
+{
+    currentSubject = this;
+}
+
+MeshSubject::~MeshSubject()
+{
+    currentSubject = outer;
+}
+
+std::string MeshSubject::describe(const std::string& what)
+{
+    std::string names;
+    for (const MeshSubject* subject = currentSubject; subject != nullptr; subject = subject->outer) {
+        names = names.empty() ? subject->name : subject->name + ", " + names;
+    }
+    return names.empty() ? what : what + " (" + names + ")";
+}
+
+std::vector<int> facesWhereMeshingMayStall(const TopoDS_Shape& shape, double deflection)
+{
+    TopTools_IndexedMapOfShape faces;
+    TopExp::MapShapes(shape, TopAbs_FACE, faces);
+    std::vector<int> indices;
+    for (const Suspect& suspect : suspectFaces(faces, deflection)) {
+        indices.push_back(suspect.index);
+    }
+    return indices;
+}
 
 bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, double seconds)
 {
+    // The child counts its progress steps (one for each face finished) in a
+    // page both processes share.
+    void* page = mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED) {
+        throw vemra_exception("Could not start the bounded meshing: no shared page");
+    }
+    auto* finished = new (page) std::atomic<long>(0);
     const pid_t child = fork();
     if (child < 0) {
+        munmap(page, sizeof(std::atomic<long>));
         throw vemra_exception("Could not start the bounded meshing: fork failed");
     }
     if (child == 0) {
@@ -166,33 +319,45 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
         }
         int status = 0;
         try {
-            meshInPlace(shape, deflection, angle);
+            meshCounting(shape, deflection, angle, *finished);
         } catch (...) {
             status = 1;
         }
         _exit(status);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    // The limit holds for each face: it starts again whenever one is finished,
+    // so a large shape whose faces each end is never taken for a stalled one.
+    const auto limit = std::chrono::duration<double>(seconds);
+    auto deadline = std::chrono::steady_clock::now() + limit;
+    long seen = 0;
     auto pause = std::chrono::microseconds(200);
     int status = 0;
+    bool ended = false;
     while (true) {
         const pid_t done = waitpid(child, &status, WNOHANG);
         if (done == child) {
             // A meshing that raised ends too: in place it raises again, as it always did.
-            return WIFEXITED(status);
+            ended = WIFEXITED(status);
+            break;
         }
         if (done < 0) {
-            return false; // reaped elsewhere: its outcome is unknown, and its id may be another's now
+            break; // reaped elsewhere: its outcome is unknown, and its id may be another's now
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        const auto now = std::chrono::steady_clock::now();
+        const long count = finished->load();
+        if (count != seen) {
+            seen = count;
+            deadline = now + limit;
+        } else if (now >= deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
             break;
         }
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-    return false;
+    munmap(page, sizeof(std::atomic<long>));
+    return ended;
 }
 
 double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angle, const std::string& what,
@@ -203,7 +368,7 @@ double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angl
     if (!outcome) {
         TopTools_IndexedMapOfShape faces;
         TopExp::MapShapes(shape, TopAbs_FACE, faces);
-        const std::vector<int> suspects = suspectFaces(faces);
+        const std::vector<Suspect> suspects = suspectFaces(faces, deflection);
         if (suspects.empty()) {
             meshInPlace(shape, deflection, angle);
             return deflection;
@@ -212,11 +377,11 @@ double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angl
         outcome->key = known;
         outcomes().add(*outcome);
         if (outcome->used > 0.0 && !outcome->error.empty()) {
-            LOG(WARNING) << what << ": " << outcome->error;
+            LOG(WARNING) << MeshSubject::describe(what) << ": " << outcome->error;
         }
     }
     if (!(outcome->used > 0.0)) {
-        throw vemra_exception(what + ": " + outcome->error);
+        throw vemra_exception(MeshSubject::describe(what) + ": " + outcome->error);
     }
     meshInPlace(shape, outcome->used, angle);
     return outcome->used;

@@ -319,10 +319,12 @@ void meshAsIdentityTestWould(const TopoDS_Shape& shape, const std::vector<TopoDS
     if (type != TopAbs_SOLID && type != TopAbs_FACE && type != TopAbs_EDGE) {
         return;
     }
-    for (const auto& piece : pieces) {
-        if (piece.ShapeType() == type) {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (pieces[i].ShapeType() == type) {
             meshShape(shape);
-            meshShape(piece);
+            const MeshSubject subject("piece " + std::to_string(i + 1) + " of " + std::to_string(pieces.size()) +
+                                      " it is compared with");
+            meshShape(pieces[i]);
         }
     }
 }

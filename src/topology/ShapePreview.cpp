@@ -234,9 +234,12 @@ double previewDeflection(const TopoDS_Shape& shape)
     }
     double xmin, ymin, zmin, xmax, ymax, zmax;
     box.Get(xmin, ymin, zmin, xmax, ymax, zmax);
+    const double extent = std::max({xmax - xmin, ymax - ymin, zmax - zmin});
+    if (!(extent > 0.0)) {
+        return 0.0; // nothing a triangulation could show
+    }
     // The mesher refuses a deflection below the kernel's confusion distance.
-    return std::max(4.0 * deviationCoefficient * std::max({xmax - xmin, ymax - ymin, zmax - zmin}),
-                    Precision::Confusion());
+    return std::max(4.0 * deviationCoefficient * extent, Precision::Confusion());
 }
 
 std::string joinPath(const std::string& directory, const std::string& name)

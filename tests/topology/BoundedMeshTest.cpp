@@ -1,16 +1,30 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 
 #include <sys/wait.h>
 
+#include <BRepAlgoAPI_Cut.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakeVertex.hxx>
+#include <BRepMesh_IncrementalMesh.hxx>
+#include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRepTools.hxx>
 #include <BRep_Builder.hxx>
 #include <Geom_Line.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
 #include <TopoDS_Edge.hxx>
+#include <TopoDS_Vertex.hxx>
+#include <TopoDS_Wire.hxx>
+#include <gp.hxx>
+#include <gp_Circ.hxx>
+#include <gp_Pln.hxx>
 
 #include "support/ShapeBuilders.h"
 #include "topology/BoundedMesh.h"
@@ -88,4 +102,86 @@ TEST(BoundedMesh, ShapeWithoutExtentIsNotMeshed)
     builder.Range(edge, 0.0, 0.0);
     EXPECT_NO_THROW(meshShape(edge));
     EXPECT_NO_THROW(previewPolyData(edge));
+}
+
+namespace {
+
+// A face of no area whose boundary goes out along a half circle and back along
+// it in two arcs, as a general fuse can leave on a hole's rim: the shape check
+// finds it valid, yet in a solid's context the mesher's frontier can loop on it.
+TopoDS_Shape retracedHalfCircle()
+{
+    const gp_Circ circle(gp_Ax2(gp_Pnt(0, 0, 0), gp_Dir(0, 0, 1)), 1.0);
+    const TopoDS_Vertex start = BRepBuilderAPI_MakeVertex(gp_Pnt(1, 0, 0));
+    const TopoDS_Vertex top = BRepBuilderAPI_MakeVertex(gp_Pnt(0, 1, 0));
+    const TopoDS_Vertex end = BRepBuilderAPI_MakeVertex(gp_Pnt(-1, 0, 0));
+    const TopoDS_Edge out = BRepBuilderAPI_MakeEdge(circle, start, end);
+    const TopoDS_Edge backFirst = BRepBuilderAPI_MakeEdge(circle, top, end);
+    const TopoDS_Edge backSecond = BRepBuilderAPI_MakeEdge(circle, start, top);
+    BRep_Builder builder;
+    TopoDS_Wire wire;
+    builder.MakeWire(wire);
+    builder.Add(wire, out);
+    builder.Add(wire, backFirst.Reversed());
+    builder.Add(wire, backSecond.Reversed());
+    wire.Closed(true);
+    return BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), wire, true).Shape();
+}
+
+} // namespace
+
+// The faces meshed in a child first: a wire that crosses itself, two edges
+// along each other (retraced, or closer than the deflection), and nothing on
+// sound shapes, whose seams and split circles are not taken for either.
+TEST(BoundedMesh, FacesWhereMeshingMayStall)
+{
+    const TopoDS_Shape drilled = BRepAlgoAPI_Cut(unitCube(), BRepPrimAPI_MakeCylinder(
+        gp_Ax2(gp_Pnt(0.5, 0.5, -1), gp_Dir(0, 0, 1)), 0.25, 3).Shape()).Shape();
+    const struct {
+        const char* name;
+        TopoDS_Shape shape;
+        double deflection;
+        std::vector<int> faces;
+    } cases[] = {
+        {"unit cube", unitCube(), 0.01, {}},
+        {"cylinder, with its seam", cylinder(1.0, 2.0), 0.01, {}},
+        {"cube with a round hole", drilled, 0.01, {}},
+        {"bow tie", bowTie(), 0.01, {1}},
+        {"half circle retraced", retracedHalfCircle(), 0.01, {1}},
+        {"strip narrower than the deflection", rectangleAt(0, 0, 1, 0.005), 0.01, {1}},
+        {"strip wider than the deflection", rectangleAt(0, 0, 1, 0.05), 0.01, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(facesWhereMeshingMayStall(c.shape, c.deflection), c.faces);
+    }
+    // The retraced face is meshed in a child first, and in place after it ends there.
+    const TopoDS_Shape retraced = retracedHalfCircle();
+    EXPECT_DOUBLE_EQ(meshWithinLimit(retraced, 0.01, 0.5, "test"), 0.01);
+    EXPECT_TRUE(noChildLeft());
+}
+
+// The limit holds for each face, not for the whole shape: many faces that
+// each end are meshed however long they take together.
+TEST(BoundedMesh, LimitHoldsForEachFace)
+{
+    const auto secondsToMesh = [](const TopoDS_Shape& shape, double deflection) {
+        const auto start = std::chrono::steady_clock::now();
+        BRepMesh_IncrementalMesh(shape, deflection, false, 0.5, false);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    // One sphere's meshing (a tenth of a second) sets the limit at five times
+    // its length, so that twelve spheres take over twice the limit together.
+    const double deflection = 1e-3;
+    const double one = secondsToMesh(BRepPrimAPI_MakeSphere(1.0).Shape(), deflection);
+    const double limit = 5.0 * one;
+    // Distinct spheres: the mesher meshes a face shared by copies once.
+    BRep_Builder builder;
+    TopoDS_Compound spheres;
+    builder.MakeCompound(spheres);
+    for (int i = 0; i < 12; ++i) {
+        builder.Add(spheres, BRepPrimAPI_MakeSphere(gp_Pnt(3.0 * i, 0, 0), 1.0).Shape());
+    }
+    EXPECT_TRUE(meshingEnds(spheres, deflection, 0.5, limit)) << "limit " << limit << " s";
+    EXPECT_TRUE(noChildLeft());
 }
