@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include <BOPAlgo_Alerts.hxx>
 #include <BOPAlgo_Builder.hxx>
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
@@ -14,6 +15,7 @@
 #include <Message_Report.hxx>
 #include <Precision.hxx>
 #include <Standard_Failure.hxx>
+#include <TopoDS_AlertWithShape.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
@@ -322,6 +324,11 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
         const std::string warnings = alertNames(builder.GetReport(), Message_Warning);
         if (!warnings.empty()) {
             LOG(WARNING) << "General fuse warnings: " << warnings;
+        }
+        for (const Handle(Message_Alert) & alert : builder.GetReport()->GetAlerts(Message_Warning)) {
+            if (alert->IsKind(STANDARD_TYPE(BOPAlgo_AlertSelfInterferingShape))) {
+                result.selfInterferences.Append(Handle(TopoDS_AlertWithShape)::DownCast(alert)->GetShape());
+            }
         }
         if (builder.HasErrors()) {
             result.errors = alertNames(builder.GetReport(), Message_Fail);

@@ -40,6 +40,9 @@ struct GeneralFuseResult {
     std::string errors;
     // What checkVolumeKept would raise; set only when the options ask for it.
     std::string volumeFault;
+    // The sub-shapes that the kernel found interfering within one argument,
+    // in pairs (each alert's compound), for a caller that names the solid.
+    TopTools_ListOfShape selfInterferences;
 
     bool failed() const { return !errors.empty(); }
 };
