@@ -470,14 +470,7 @@ std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vect
     }
     std::sort(named.begin(), named.end());
     named.erase(std::unique(named.begin(), named.end()), named.end());
-    std::string text;
-    for (std::size_t i = 0; i < named.size() && i < 6; ++i) {
-        text += (i == 0 ? "" : (i + 1 == named.size() ? " and " : ", ")) + named[i];
-    }
-    if (named.size() > 6) {
-        text += " and " + std::to_string(named.size() - 6) + " more";
-    }
-    return named.empty() ? text : text + " overlap";
+    return named.empty() ? std::string() : listText(named) + " overlap";
 }
 
 // The model's solids that hold both sub-shapes of a pair the kernel found
@@ -508,15 +501,8 @@ std::string selfInterferingSolids(const TopTools_ListOfShape& model, const std::
     if (named.empty()) {
         return std::string();
     }
-    std::string text;
-    for (std::size_t i = 0; i < named.size() && i < 6; ++i) {
-        text += (i == 0 ? "" : (i + 1 == named.size() ? " and " : ", ")) + named[i];
-    }
-    if (named.size() > 6) {
-        text += " and " + std::to_string(named.size() - 6) + " more";
-    }
-    return text + (named.size() == 1 ? " is" : " are") + " self-interfering (the kernel finds faces, edges or "
-                                                          "vertices of one solid crossing one another)";
+    return listText(named) + (named.size() == 1 ? " is" : " are") +
+           " self-interfering (the kernel finds faces, edges or vertices of one solid crossing one another)";
 }
 
 } // namespace
@@ -540,11 +526,7 @@ FusedModel fusedModelOf(const TopTools_ListOfShape& model, const std::vector<std
         }
     }
     for (const auto& names : origins) {
-        std::string label = names.front();
-        for (std::size_t i = 1; i < names.size(); ++i) {
-            label += (i + 1 == names.size() ? " and " : ", ") + names[i];
-        }
-        fused.labels.push_back(names.size() == 1 ? label : "the part that " + label + " share");
+        fused.labels.push_back(names.size() == 1 ? names.front() : "the part that " + listText(names) + " share");
     }
     GeneralFuseOptions options;
     options.operation = "Adding air";

@@ -45,22 +45,6 @@ std::string alertNames(const Handle(Message_Report) & report, Message_Gravity gr
     return names;
 }
 
-// Enough digits to tell a loss within the tolerance's order from none.
-// "A", "A and B", "A, B and C"; a long list ends in how many more there are.
-std::string listText(const std::vector<std::string>& names)
-{
-    constexpr std::size_t shown = 6;
-    std::string text;
-    const std::size_t count = std::min(names.size(), shown);
-    for (std::size_t i = 0; i < count; ++i) {
-        text += (i == 0 ? "" : (i + 1 == count && names.size() <= shown ? " and " : ", ")) + names[i];
-    }
-    if (names.size() > shown) {
-        text += " and " + std::to_string(names.size() - shown) + " more";
-    }
-    return text;
-}
-
 // The result's solids that come from the arguments' solids, by the history.
 class FuseVolumes {
 public:
@@ -236,6 +220,21 @@ private:
 };
 
 } // namespace
+
+// "A", "A and B", "A, B and C"; a long list ends in how many more there are.
+std::string listText(const std::vector<std::string>& names)
+{
+    constexpr std::size_t shown = 6;
+    std::string text;
+    const std::size_t count = std::min(names.size(), shown);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += (i == 0 ? "" : (i + 1 == count && names.size() <= shown ? " and " : ", ")) + names[i];
+    }
+    if (names.size() > shown) {
+        text += " and " + std::to_string(names.size() - shown) + " more";
+    }
+    return text;
+}
 
 TopTools_ListOfShape imagesOf(const Handle(BRepTools_History) & history, const TopoDS_Shape& shape)
 {

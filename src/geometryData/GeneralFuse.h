@@ -96,6 +96,10 @@ void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& 
 std::string volumeFault(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
                         const GeneralFuseOptions& options, const Handle(BRepTools_History) & history = nullptr);
 
+// Names as a message lists them: "A", "A and B", "A, B and C"; a long list
+// ends in how many more there are.
+std::string listText(const std::vector<std::string>& names);
+
 // The pieces that a fuse of the shapes works on: the solids at any depth, then
 // the faces not inside a solid, the edges not inside a face and the vertices
 // not inside an edge, each pass in list order. Compounds, compsolids, shells
