@@ -34,6 +34,7 @@
 #include <TopTools_MapOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
+#include <TopoDS_Iterator.hxx>
 #include <gp.hxx>
 #include <gp_Pln.hxx>
 
@@ -469,17 +470,79 @@ std::string overlappingSolids(const TopTools_ListOfShape& model, const std::vect
     }
     std::sort(named.begin(), named.end());
     named.erase(std::unique(named.begin(), named.end()), named.end());
-    std::string text;
-    for (std::size_t i = 0; i < named.size() && i < 6; ++i) {
-        text += (i == 0 ? "" : (i + 1 == named.size() ? " and " : ", ")) + named[i];
+    return named.empty() ? std::string() : listText(named) + " overlap";
+}
+
+// The model's solids that hold both sub-shapes of a pair the kernel found
+// interfering within one argument, as "A and B are self-interfering".
+std::string selfInterferingSolids(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                                  const TopTools_ListOfShape& interferences)
+{
+    if (interferences.IsEmpty()) {
+        return std::string();
     }
-    if (named.size() > 6) {
-        text += " and " + std::to_string(named.size() - 6) + " more";
+    std::vector<std::string> named;
+    std::size_t position = 0;
+    for (const TopoDS_Shape& piece : model) {
+        TopTools_IndexedMapOfShape parts;
+        TopExp::MapShapes(piece, parts);
+        for (const TopoDS_Shape& pair : interferences) {
+            bool holdsAll = true;
+            for (TopoDS_Iterator iterator(pair); iterator.More() && holdsAll; iterator.Next()) {
+                holdsAll = parts.Contains(iterator.Value());
+            }
+            if (holdsAll) {
+                named.push_back(labels[position]);
+                break;
+            }
+        }
+        ++position;
     }
-    return named.empty() ? text : text + " overlap";
+    if (named.empty()) {
+        return std::string();
+    }
+    return listText(named) + (named.size() == 1 ? " is" : " are") +
+           " self-interfering (the kernel finds faces, edges or vertices of one solid crossing one another)";
 }
 
 } // namespace
+
+FusedModel fusedModelOf(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                        const Handle(BRepTools_History) & history)
+{
+    FusedModel fused;
+    NCollection_DataMap<TopoDS_Shape, std::size_t, TopTools_ShapeMapHasher> index;
+    std::vector<std::vector<std::string>> origins;
+    std::size_t position = 0;
+    for (const TopoDS_Shape& piece : model) {
+        const std::string& label = labels[position++];
+        for (const TopoDS_Shape& image : imagesOf(history, piece)) {
+            if (!index.IsBound(image)) {
+                index.Bind(image, origins.size());
+                origins.emplace_back();
+                fused.pieces.Append(image);
+            }
+            origins[index(image)].push_back(label);
+        }
+    }
+    for (const auto& names : origins) {
+        fused.labels.push_back(names.size() == 1 ? names.front() : "the part that " + listText(names) + " share");
+    }
+    GeneralFuseOptions options;
+    options.operation = "Adding air";
+    options.argumentNames = labels;
+    BRep_Builder builder;
+    TopoDS_Compound pieces;
+    builder.MakeCompound(pieces);
+    for (const TopoDS_Shape& piece : fused.pieces) {
+        builder.Add(pieces, piece);
+    }
+    // Told after the fault of the fuse that gave the history.
+    const std::string fault = volumeFault(model, pieces, options, history);
+    const std::string failed = options.operation + " failed: ";
+    fused.fault = fault.compare(0, failed.size(), failed) == 0 ? fault.substr(failed.size()) : fault;
+    return fused;
+}
 
 void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
 {
@@ -522,20 +585,15 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
                 }
                 ++index;
             }
-            const AirAroundModel around = airAroundModel(modelPieces, modelLabels, box);
-            if (around.refusal.empty()) {
-                infinityBoundary = around.infinity;
-                infinityFaces = around.infinityFaces;
-                air = around.air;
-                partition = around.partition;
-                return;
+            const AirAroundModel around = airAroundWrongFuse(modelPieces, modelLabels, box, fuse);
+            if (!around.refusal.empty()) {
+                throw vemra_exception(fault + "; " + around.refusal + "; the air was not added");
             }
-            // The failed fuse's history tells which solids overlap, if any do.
-            const std::string overlapping =
-                fuse.failed() ? std::string() : overlappingSolids(modelPieces, modelLabels, fuse.history);
-            throw vemra_exception(fault + "; " + around.refusal +
-                                  (overlapping.empty() ? "" : " (in the fuse, " + overlapping + ")") +
-                                  "; the air was not added");
+            infinityBoundary = around.infinity;
+            infinityFaces = around.infinityFaces;
+            air = around.air;
+            partition = around.partition;
+            return;
         }
 
         // The pieces of the box are the air, but for those that are the model's.
@@ -588,6 +646,39 @@ void AirBuilder::fuseWithBox(const ShapeList& model, ShapeStatistics bounds)
         partition = fuse.shape;
         return;
     }
+}
+
+AirAroundModel airAroundWrongFuse(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                                  const TopoDS_Shape& box, const GeneralFuseResult& fuse)
+{
+    AirAroundModel around = airAroundModel(model, labels, box);
+    // A fuse that went wrong can show overlaps that are none, so its history
+    // is asked only when the model's solids as they are cannot be surrounded
+    // (and without a result there is no history).
+    const std::string overlapping = fuse.failed() || around.refusal.empty()
+                                        ? std::string()
+                                        : overlappingSolids(model, labels, fuse.history);
+    if (!overlapping.empty()) {
+        // Solids that overlap come out of the fuse split where they overlap,
+        // even when the box's pieces went wrong.
+        const FusedModel fused = fusedModelOf(model, labels, fuse.history);
+        if (fused.fault.empty()) {
+            around = airAroundModel(fused.pieces, fused.labels, box);
+        } else {
+            around.refusal = fused.fault;
+        }
+        if (around.refusal.empty()) {
+            LOG(WARNING) << "Adding air: " << overlapping
+                         << "; the air is built around the pieces the fuse splits them into";
+        } else {
+            around.refusal += " (in the fuse, " + overlapping + ")";
+        }
+    }
+    const std::string selfInterfering = selfInterferingSolids(model, labels, fuse.selfInterferences);
+    if (!around.refusal.empty() && !selfInterfering.empty()) {
+        around.refusal += "; " + selfInterfering;
+    }
+    return around;
 }
 
 AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
@@ -673,7 +764,8 @@ AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vect
     const double boxVolume = preciseVolume(box);
     if (std::fabs(total - boxVolume) > fuseVolumeTolerance * boxVolume) {
         return refuse("neither do the model's solids and the air around their outer faces fill the box (" +
-                      numberText(total, 10) + " of " + numberText(boxVolume, 10) + "): the model's solids overlap");
+                      numberText(total, 10) + " of " + numberText(boxVolume, 10) + "): " +
+                      (total > boxVolume ? "the model's solids overlap" : "part of the box is left in neither"));
     }
     BRep_Builder compounds;
     TopoDS_Compound airSolids;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <BRepTools_History.hxx>
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 
@@ -40,6 +41,28 @@ struct AirAroundModel {
 // The labels name the model's solids in the refusal.
 AirAroundModel airAroundModel(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
                               const TopoDS_Shape& box);
+
+struct GeneralFuseResult;
+// The air for a fuse of the model and the box that came out wrong: around
+// the model's solids as they are, or, when that air cannot be made and the
+// fuse's history shows solids of the model overlapping, around the pieces the
+// fuse split them into. A refusal names the solids that overlap and those the
+// kernel found self-interfering.
+AirAroundModel airAroundWrongFuse(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                                  const TopoDS_Shape& box, const GeneralFuseResult& fuse);
+
+// The model as a fuse's history gives it: the images of its pieces, each
+// once, labelled by the pieces they are made from ("the part that A and B
+// share" where pieces overlap). The fault, empty when the images hold each
+// piece's volume as checkVolumeKept measures it (told without the operation),
+// tells whether the air may be built around them.
+struct FusedModel {
+    TopTools_ListOfShape pieces;
+    std::vector<std::string> labels;
+    std::string fault;
+};
+FusedModel fusedModelOf(const TopTools_ListOfShape& model, const std::vector<std::string>& labels,
+                        const Handle(BRepTools_History) & history);
 
 // Builds the air around a model and the air's outer ("infinity") boundary,
 // and for axisymmetric models its edges on the axis. The box is cut off at the

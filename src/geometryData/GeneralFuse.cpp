@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include <BOPAlgo_Alerts.hxx>
 #include <BOPAlgo_Builder.hxx>
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
@@ -14,6 +15,7 @@
 #include <Message_Report.hxx>
 #include <Precision.hxx>
 #include <Standard_Failure.hxx>
+#include <TopoDS_AlertWithShape.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopExp.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
@@ -41,22 +43,6 @@ std::string alertNames(const Handle(Message_Report) & report, Message_Gravity gr
         }
     }
     return names;
-}
-
-// Enough digits to tell a loss within the tolerance's order from none.
-// "A", "A and B", "A, B and C"; a long list ends in how many more there are.
-std::string listText(const std::vector<std::string>& names)
-{
-    constexpr std::size_t shown = 6;
-    std::string text;
-    const std::size_t count = std::min(names.size(), shown);
-    for (std::size_t i = 0; i < count; ++i) {
-        text += (i == 0 ? "" : (i + 1 == count && names.size() <= shown ? " and " : ", ")) + names[i];
-    }
-    if (names.size() > shown) {
-        text += " and " + std::to_string(names.size() - shown) + " more";
-    }
-    return text;
 }
 
 // The result's solids that come from the arguments' solids, by the history.
@@ -235,6 +221,21 @@ private:
 
 } // namespace
 
+// "A", "A and B", "A, B and C"; a long list ends in how many more there are.
+std::string listText(const std::vector<std::string>& names)
+{
+    constexpr std::size_t shown = 6;
+    std::string text;
+    const std::size_t count = std::min(names.size(), shown);
+    for (std::size_t i = 0; i < count; ++i) {
+        text += (i == 0 ? "" : (i + 1 == count && names.size() <= shown ? " and " : ", ")) + names[i];
+    }
+    if (names.size() > shown) {
+        text += " and " + std::to_string(names.size() - shown) + " more";
+    }
+    return text;
+}
+
 TopTools_ListOfShape imagesOf(const Handle(BRepTools_History) & history, const TopoDS_Shape& shape)
 {
     TopTools_ListOfShape found;
@@ -322,6 +323,11 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
         const std::string warnings = alertNames(builder.GetReport(), Message_Warning);
         if (!warnings.empty()) {
             LOG(WARNING) << "General fuse warnings: " << warnings;
+        }
+        for (const Handle(Message_Alert) & alert : builder.GetReport()->GetAlerts(Message_Warning)) {
+            if (alert->IsKind(STANDARD_TYPE(BOPAlgo_AlertSelfInterferingShape))) {
+                result.selfInterferences.Append(Handle(TopoDS_AlertWithShape)::DownCast(alert)->GetShape());
+            }
         }
         if (builder.HasErrors()) {
             result.errors = alertNames(builder.GetReport(), Message_Fail);

@@ -40,6 +40,9 @@ struct GeneralFuseResult {
     std::string errors;
     // What checkVolumeKept would raise; set only when the options ask for it.
     std::string volumeFault;
+    // The sub-shapes that the kernel found interfering within one argument,
+    // in pairs (each alert's compound), for a caller that names the solid.
+    TopTools_ListOfShape selfInterferences;
 
     bool failed() const { return !errors.empty(); }
 };
@@ -92,6 +95,10 @@ void checkVolumeKept(const TopTools_ListOfShape& arguments, const TopoDS_Shape& 
 // The message checkVolumeKept would raise; empty when the result is sound.
 std::string volumeFault(const TopTools_ListOfShape& arguments, const TopoDS_Shape& result,
                         const GeneralFuseOptions& options, const Handle(BRepTools_History) & history = nullptr);
+
+// Names as a message lists them: "A", "A and B", "A, B and C"; a long list
+// ends in how many more there are.
+std::string listText(const std::vector<std::string>& names);
 
 // The pieces that a fuse of the shapes works on: the solids at any depth, then
 // the faces not inside a solid, the edges not inside a face and the vertices

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,14 +19,22 @@
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
 #include <Geom_Plane.hxx>
+#include <BRepTools_History.hxx>
 #include <TopExp.hxx>
+#include <TopTools_IndexedDataMapOfShapeListOfShape.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
+#include <TopoDS_Compound.hxx>
+#include <TopoDS_Shell.hxx>
+#include <TopoDS_Solid.hxx>
+#include <TopExp_Explorer.hxx>
+#include <BRep_Builder.hxx>
 #include <gp_Pln.hxx>
 
 #include "AirValues.h"
 #include "GroupFixtures.h"
 #include "geometryData/AirBuilder.h"
+#include "geometryData/GeneralFuse.h"
 #include "topology/ShapeStatistics.h"
 #include "geometryData/TopoEntity.h"
 #include "support/Exceptions.h"
@@ -610,6 +619,137 @@ TEST(AirBuilderBox, AirAroundTheModelsOuterFaces)
             EXPECT_TRUE(partitionSolids.Contains(solid));
         }
     }
+}
+
+// Solids that overlap after the read (a fuse that left one solid whole where
+// another lies in it): the air around their outer faces cannot fill the box,
+// but the pieces a fuse splits them into can be surrounded, once they hold
+// the solids' volumes.
+TEST(AirBuilderBox, AirAroundTheFusedPiecesOfOverlappingSolids)
+{
+    // The bar [0, 2] x [0, 1] x [0, 1] left whole around the cube [0, 1]^3,
+    // sharing the cube's five faces on its boundary: the faces of two fused
+    // cubes but the one between them.
+    const TopoDS_Shape halves = fused({unitCube(), boxAt(1, 0, 0)});
+    const TopTools_ListOfShape both = solidsOf(halves);
+    const TopoDS_Shape cube = both.First();
+    ASSERT_NEAR(centreOf(cube).X(), 0.5, 1e-9);
+    BRep_Builder builder;
+    TopoDS_Shell shell;
+    builder.MakeShell(shell);
+    TopTools_IndexedDataMapOfShapeListOfShape solidsOfFaces;
+    TopExp::MapShapesAndAncestors(halves, TopAbs_FACE, TopAbs_SOLID, solidsOfFaces);
+    for (TopExp_Explorer explorer(halves, TopAbs_FACE); explorer.More(); explorer.Next()) {
+        if (solidsOfFaces.FindFromKey(explorer.Current()).Extent() == 1) {
+            builder.Add(shell, explorer.Current());
+        }
+    }
+    TopoDS_Solid bar;
+    builder.MakeSolid(bar);
+    builder.Add(bar, shell);
+    ASSERT_NEAR(volumeOf(bar), 2.0, 1e-9);
+    const TopoDS_Shape region = box(-1, -1, -1, 3, 2, 2); // 36
+    TopTools_ListOfShape model;
+    model.Append(bar);
+    model.Append(cube);
+    const std::vector<std::string> labels = {"Bar", "Cube"};
+    // Around the outer faces as they are (the bar's far five and the cube's
+    // face x = 1), the air leaves out only the bar's far half: 2 + 1 + 35.
+    EXPECT_EQ(airAroundModel(model, labels, region).refusal,
+              "neither do the model's solids and the air around their outer faces fill the box (38 of 36): the "
+              "model's solids overlap");
+    TopTools_ListOfShape arguments = model;
+    arguments.Append(region);
+    const GeneralFuseResult fuse = runGeneralFuse(arguments, GeneralFuseOptions());
+    ASSERT_FALSE(fuse.failed());
+    const FusedModel fusedModel = fusedModelOf(model, labels, fuse.history);
+    EXPECT_EQ(fusedModel.fault, "");
+    // The bar beyond the cube (1) and the cube the two share (1).
+    ASSERT_EQ(fusedModel.pieces.Extent(), 2);
+    std::map<std::string, double> volumes;
+    std::size_t position = 0;
+    for (const TopoDS_Shape& piece : fusedModel.pieces) {
+        volumes[fusedModel.labels[position++]] = volumeOf(piece);
+    }
+    ASSERT_EQ(volumes.size(), 2u);
+    expectClose(volumes["Bar"], 1.0, "the bar beyond the cube");
+    expectClose(volumes["the part that Bar and Cube share"], 1.0, "the cube");
+
+    // The road for a wrong fuse of the model and the box takes those pieces.
+    const LogCapture warnings(el::Level::Warning);
+    const AirAroundModel around = airAroundWrongFuse(model, labels, region, fuse);
+    EXPECT_EQ(around.refusal, "");
+    EXPECT_EQ(countOf(around.air, TopAbs_SOLID), 1);
+    expectClose(volumeOf(around.air), 36.0 - 2.0, "air volume");
+    EXPECT_EQ(countOf(around.partition, TopAbs_SOLID), 3);
+    expectClose(volumeOf(around.partition), 36.0, "model and air");
+    EXPECT_EQ(countOf(around.infinity, TopAbs_FACE), 6);
+    EXPECT_EQ(warnings.containing("Adding air: Bar and Cube overlap; the air is built around the pieces the fuse "
+                                  "splits them into")
+                  .size(),
+              1u);
+
+    // A history whose images do not hold a solid is no model to surround.
+    Handle(BRepTools_History) shrunk = new BRepTools_History;
+    shrunk->AddModified(bar, box(0, 0, 0, 0.5, 1, 1));
+    EXPECT_EQ(fusedModelOf(model, labels, shrunk).fault,
+              "the pieces made from Bar (0.5 of its 2) do not hold that solid's volume");
+
+    // Solids that only touch keep their own shapes.
+    const TopoDS_Shape touching = fused({unitCube(), boxAt(1, 0, 0)});
+    TopTools_ListOfShape touchingArguments = solidsOf(touching);
+    touchingArguments.Append(region);
+    const AirAroundModel beside =
+        airAroundWrongFuse(solidsOf(touching), labels, region, runGeneralFuse(touchingArguments, GeneralFuseOptions()));
+    EXPECT_EQ(beside.refusal, "");
+    expectClose(volumeOf(beside.air), 36.0 - 2.0, "air beside touching cubes");
+    TopTools_IndexedMapOfShape partitionSolids;
+    TopExp::MapShapes(beside.partition, TopAbs_SOLID, partitionSolids);
+    for (const TopoDS_Shape& solid : solidsOf(touching)) {
+        EXPECT_TRUE(partitionSolids.Contains(solid));
+    }
+}
+
+// A refusal names the solids that hold a pair of sub-shapes the kernel found
+// interfering within one argument (its alert's compound, given here: two
+// vertices at one point in a solid of two cubes that touch at a corner).
+TEST(AirBuilderBox, RefusalNamesTheSelfInterferingSolids)
+{
+    BRep_Builder builder;
+    TopoDS_Shell shell;
+    builder.MakeShell(shell);
+    for (const TopoDS_Shape& part : {unitCube(), boxAt(1, 1, 1)}) {
+        for (TopExp_Explorer explorer(part, TopAbs_FACE); explorer.More(); explorer.Next()) {
+            builder.Add(shell, explorer.Current());
+        }
+    }
+    TopoDS_Solid corner;
+    builder.MakeSolid(corner);
+    builder.Add(corner, shell);
+    TopoDS_Compound pair;
+    builder.MakeCompound(pair);
+    for (TopExp_Explorer explorer(corner, TopAbs_VERTEX); explorer.More(); explorer.Next()) {
+        if (BRep_Tool::Pnt(TopoDS::Vertex(explorer.Current())).Distance(gp_Pnt(1, 1, 1)) < 1e-9) {
+            builder.Add(pair, explorer.Current());
+        }
+    }
+    ASSERT_EQ(countOf(pair, TopAbs_VERTEX), 2);
+
+    // A face beside the solid: the air around the model's outer faces is refused.
+    const TopoDS_Shape region = box(-1, -1, -1, 7, 3, 3);
+    TopTools_ListOfShape model;
+    model.Append(squareAt(4, 0, 0));
+    model.Append(corner);
+    TopTools_ListOfShape arguments = model;
+    arguments.Append(region);
+    GeneralFuseOptions options;
+    options.raiseOnVolumeFault = false;
+    GeneralFuseResult fuse = runGeneralFuse(arguments, options);
+    ASSERT_FALSE(fuse.failed());
+    fuse.selfInterferences.Append(pair);
+    EXPECT_EQ(airAroundWrongFuse(model, {"Square", "Corner"}, region, fuse).refusal,
+              "the model holds a piece that is not a solid but a FACE; Corner is self-interfering (the kernel finds faces, edges or vertices "
+              "of one solid crossing one another)");
 }
 
 // The box follows the fused model: with meshed entities the model's shapes as
