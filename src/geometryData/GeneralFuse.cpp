@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <vector>
@@ -308,17 +309,31 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
 {
     GeneralFuseResult result;
     try {
-        BOPAlgo_Builder builder;
-        for (const TopoDS_Shape& argument : arguments) {
-            builder.AddArgument(argument);
+        std::unique_ptr<BOPAlgo_Builder> fuse;
+        const auto perform = [&](bool parallel) {
+            fuse = std::make_unique<BOPAlgo_Builder>();
+            BOPAlgo_Builder& builder = *fuse;
+            for (const TopoDS_Shape& argument : arguments) {
+                builder.AddArgument(argument);
+            }
+            builder.SetRunParallel(parallel);
+            builder.SetNonDestructive(true);
+            builder.SetGlue(options.glue);
+            if (options.tolerance > Precision::Confusion()) {
+                builder.SetFuzzyValue(options.tolerance);
+            }
+            builder.Perform();
+        };
+        perform(options.parallel);
+        // On arguments that interfere with themselves or sit badly (the kernel
+        // warns), the parallel fuse's threads widen shared tolerances in
+        // whatever order they finish, so two runs differ in their last digits.
+        // The serial fuse gives the parallel one's bytes wherever that one is
+        // repeatable, and the same bytes on every run: it is run once more.
+        if (options.parallel && fuse->HasWarnings()) {
+            perform(false);
         }
-        builder.SetRunParallel(options.parallel);
-        builder.SetNonDestructive(true);
-        builder.SetGlue(options.glue);
-        if (options.tolerance > Precision::Confusion()) {
-            builder.SetFuzzyValue(options.tolerance);
-        }
-        builder.Perform();
+        BOPAlgo_Builder& builder = *fuse;
 
         const std::string warnings = alertNames(builder.GetReport(), Message_Warning);
         if (!warnings.empty()) {

@@ -48,7 +48,9 @@ struct GeneralFuseResult {
 };
 
 // Runs the general fuse of the arguments, each a piece of its own, in the
-// non-destructive mode. Warnings are logged at WARNING level by name; errors
+// non-destructive mode, in parallel; when the kernel warns, once more on one
+// thread, whose result does not depend on the threads' timing. Warnings are
+// logged at WARNING level by name; errors
 // are returned to the caller, who decides whether to retry or raise. A result
 // that breaks checkVolumeKept raises its vemra_exception at once.
 GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options);

@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 #include <csignal>
+#include <ctime>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -239,12 +240,11 @@ Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces
         }
     }
     std::ostringstream tried;
-    tried << deflection;
     double coarser = deflection;
     for (int retry = 0; retry < retries; ++retry) {
         coarser *= retryFactor;
-        tried << ", " << coarser;
-        if (meshingEnds(shape, coarser, angle)) {
+        tried << (retry == 0 ? "" : ", ") << coarser;
+        if (meshingEnds(shape, coarser, angle, coarserMeshTimeLimitSeconds)) {
             std::ostringstream warning;
             warning << "the mesher did not end on face " << stalling.index << " of " << faces.Extent() << " within "
                     << meshTimeLimitSeconds << " s at deflection " << deflection << "; meshed at deflection "
@@ -256,7 +256,9 @@ Outcome probe(const TopoDS_Shape& shape, const TopTools_IndexedMapOfShape& faces
     }
     std::ostringstream message;
     message << "the mesher does not end on face " << stalling.index << " of " << faces.Extent() << " within "
-            << meshTimeLimitSeconds << " s at any deflection tried (" << tried.str() << "); " << stalling.reason;
+            << meshTimeLimitSeconds << " s at deflection " << deflection << " nor within "
+            << coarserMeshTimeLimitSeconds << " s at any coarser deflection tried (" << tried.str() << "); "
+            << stalling.reason;
     outcome.used = 0.0;
     outcome.error = message.str();
     return outcome;
@@ -327,8 +329,22 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
     }
     // The limit holds for each face: it starts again whenever one is finished,
     // so a large shape whose faces each end is never taken for a stalled one.
-    const auto limit = std::chrono::duration<double>(seconds);
-    auto deadline = std::chrono::steady_clock::now() + limit;
+    // It counts the child's processor time, not the clock's, so that a busy
+    // machine does not turn a face that ends into one that stalls (and the
+    // triangulation kept into one of another accuracy); the clock only stops
+    // a child that gets no processor time at all.
+    clockid_t childClock;
+    const bool clockKnown = clock_getcpuclockid(child, &childClock) == 0;
+    const auto childSeconds = [&] {
+        timespec used{};
+        if (!clockKnown || clock_gettime(childClock, &used) != 0) {
+            return -1.0;
+        }
+        return static_cast<double>(used.tv_sec) + 1e-9 * static_cast<double>(used.tv_nsec);
+    };
+    const double wallLimit = std::max(60.0, 30.0 * seconds);
+    auto faceBegan = std::chrono::steady_clock::now();
+    double faceStart = childSeconds();
     long seen = 0;
     auto pause = std::chrono::microseconds(200);
     int status = 0;
@@ -345,13 +361,19 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
         }
         const auto now = std::chrono::steady_clock::now();
         const long count = finished->load();
+        const double used = childSeconds();
         if (count != seen) {
             seen = count;
-            deadline = now + limit;
-        } else if (now >= deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            break;
+            faceStart = used;
+            faceBegan = now;
+        } else {
+            const double wall = std::chrono::duration<double>(now - faceBegan).count();
+            const bool timed = used >= 0.0 && faceStart >= 0.0;
+            if ((timed ? used - faceStart >= seconds : wall >= seconds) || wall >= wallLimit) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                break;
+            }
         }
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));
@@ -361,7 +383,7 @@ bool meshingEnds(const TopoDS_Shape& shape, double deflection, double angle, dou
 }
 
 double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angle, const std::string& what,
-                       const TopoDS_Shape& key)
+                       const TopoDS_Shape& key, WhenNoneEnds whenNoneEnds)
 {
     const TopoDS_Shape& known = key.IsNull() ? shape : key;
     std::optional<Outcome> outcome = outcomes().find(known, deflection, angle);
@@ -378,9 +400,14 @@ double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angl
         outcomes().add(*outcome);
         if (outcome->used > 0.0 && !outcome->error.empty()) {
             LOG(WARNING) << MeshSubject::describe(what) << ": " << outcome->error;
+        } else if (!(outcome->used > 0.0) && whenNoneEnds == WhenNoneEnds::leaveUnmeshed) {
+            LOG(WARNING) << MeshSubject::describe(what) << ": " << outcome->error << "; the shape is left without a mesh";
         }
     }
     if (!(outcome->used > 0.0)) {
+        if (whenNoneEnds == WhenNoneEnds::leaveUnmeshed) {
+            return 0.0;
+        }
         throw vemra_exception(MeshSubject::describe(what) + ": " + outcome->error);
     }
     meshInPlace(shape, outcome->used, angle);

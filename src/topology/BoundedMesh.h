@@ -19,19 +19,27 @@
 // place at once, as they always were: meshing every shape in a child first
 // would double the previews' time.
 
-// The time a child meshing may spend on one face before it counts as stalled.
-constexpr double meshTimeLimitSeconds = 2.0;
+// The processor time a child meshing may spend on one face before it counts
+// as stalled: at the accuracy asked, long enough that a face which is only
+// slow (some take several seconds) ends whatever the machine's load, since
+// what is kept must not depend on it; at the coarser accuracies tried after a
+// stall, shorter.
+constexpr double meshTimeLimitSeconds = 6.0;
+constexpr double coarserMeshTimeLimitSeconds = 2.0;
 
 // Meshes the shape in place as BRepMesh_IncrementalMesh(shape, deflection,
 // false, angle, false) does and returns the deflection used. When the mesher
 // does not end at that deflection, the shape is meshed at the first coarser
 // one that does end, with a warning naming the face that stalls and the
 // accuracy used; when none ends, raises an error naming the face (its index
-// among the shape's faces, from 1) and `what`. What was found is kept for
-// `key` (a shape whose copy is meshed; the shape itself when null), so a
-// shape that stalls costs its time limits once.
+// among the shape's faces, from 1) and `what`, or, for a caller that can do
+// without the mesh, logs that error as a warning, leaves the shape as it was
+// and returns 0. What was found is kept for `key` (a shape whose copy is
+// meshed; the shape itself when null), so a shape that stalls costs its time
+// limits once.
+enum class WhenNoneEnds { raise, leaveUnmeshed };
 double meshWithinLimit(const TopoDS_Shape& shape, double deflection, double angle, const std::string& what,
-                       const TopoDS_Shape& key = TopoDS_Shape());
+                       const TopoDS_Shape& key = TopoDS_Shape(), WhenNoneEnds whenNoneEnds = WhenNoneEnds::raise);
 
 // Names, for the messages of meshWithinLimit on this thread while it lives,
 // the entity whose comparison meshes shapes that carry no name of their own.
