@@ -178,29 +178,62 @@ private:
         return names.empty() ? "" : ", made from " + listText(names);
     }
 
-    // Two solids bounded by the same faces fill one region twice.
+    // ", made from A and B" for two solids of the result.
+    std::string madeFrom(int k, int j) const
+    {
+        std::string from = madeFrom(k);
+        const std::string other = madeFrom(j);
+        if (from.empty() || other.empty()) {
+            from += other;
+        } else if (from != other) {
+            from += " and" + other.substr(1);
+        }
+        return from;
+    }
+
+    // Two solids bounded by the same faces fill one region twice; so does a
+    // solid with a face inside it (an internal face) that bounds another
+    // solid of the result, whose material then lies within the first.
     std::string regionFilledTwice(const std::string& failed) const
     {
         TopTools_IndexedMapOfShape faces;
         std::map<std::vector<int>, int> bounded;
+        std::vector<std::pair<int, int>> inside; // (face, solid holding it inside)
         for (int k = 1; k <= outputs.Extent(); ++k) {
             std::vector<int> key;
             for (TopExp_Explorer explorer(outputs(k), TopAbs_FACE); explorer.More(); explorer.Next()) {
                 key.push_back(faces.Add(explorer.Current()));
+                if (explorer.Current().Orientation() == TopAbs_INTERNAL) {
+                    inside.emplace_back(key.back(), k);
+                }
             }
             std::sort(key.begin(), key.end());
             key.erase(std::unique(key.begin(), key.end()), key.end());
             const auto [found, added] = bounded.emplace(std::move(key), k);
             if (!added) {
-                std::string from = madeFrom(found->second);
-                const std::string other = madeFrom(k);
-                if (from.empty() || other.empty()) {
-                    from += other;
-                } else if (from != other) {
-                    from += " and" + other.substr(1);
-                }
                 return failed + "the result holds two solids bounded by the same faces, one region filled twice" +
-                       from;
+                       madeFrom(found->second, k);
+            }
+        }
+        if (inside.empty()) {
+            return std::string();
+        }
+        std::map<int, std::vector<int>> owners; // face -> the solids it belongs to
+        for (const auto& [face, solid] : bounded) {
+            for (const int index : face) {
+                owners[index].push_back(solid);
+            }
+        }
+        for (const auto& [face, holder] : inside) {
+            for (const int other : owners[face]) {
+                if (other != holder) {
+                    const auto named = [&](int k) {
+                        const std::string from = madeFrom(k);
+                        return from.empty() ? std::string(" of the result") : " " + from.substr(2);
+                    };
+                    return failed + "a solid" + named(holder) + " holds inside it a face of a solid" + named(other) +
+                           ": one region is filled twice";
+                }
             }
         }
         return std::string();

@@ -88,6 +88,13 @@ TEST(FuseVolume, TheHistoryShowsEverySolidThatVanishesShrinksOrFillsARegionTwice
     const TopoDS_Shape nearlyWhole = boxAt(0, 0, 0, 0.995, 1, 1);
     const TopoDS_Shape grown = boxAt(5, 0, 0, 2 * (1 + 1e-5), 1, 1);
     const TopoDS_Shape inverted = large.Reversed();
+    // A solid around the cube that holds the cube's faces inside it, as a
+    // fuse of a housing and the part within it can leave: the cube's region
+    // is then the housing's too.
+    TopoDS_Solid housing;
+    builder.MakeSolid(housing);
+    builder.Add(housing, firstOf(boxAt(-1, -1, -1, 3, 3, 3), TopAbs_SHELL));
+    builder.Add(housing, firstOf(small, TopAbs_SHELL).Oriented(TopAbs_INTERNAL));
 
     struct Image {
         TopoDS_Shape of;
@@ -114,6 +121,9 @@ TEST(FuseVolume, TheHistoryShowsEverySolidThatVanishesShrinksOrFillsARegionTwice
         {"the cube's region filled twice", {large, small, twin}, {{small, {small, twin}}}, -1,
          "General fuse failed: the result holds two solids bounded by the same faces, one region filled twice, made "
          "from Solid_small"},
+        {"the cube's faces inside the solid made from the box", {housing, small}, {{large, {housing}}}, -1,
+         "General fuse failed: a solid made from Solid_large holds inside it a face of a solid made from Solid_small: "
+         "one region is filled twice"},
         {"the box inverted", {inverted, small}, {{large, {inverted}}}, -1,
          "General fuse failed: the result holds a solid of non-positive volume -2, made from Solid_large"},
     };
