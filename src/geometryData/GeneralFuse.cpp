@@ -10,7 +10,9 @@
 
 #include <BOPAlgo_Alerts.hxx>
 #include <BOPAlgo_Builder.hxx>
+#include <BRepBndLib.hxx>
 #include <BRepGProp.hxx>
+#include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
 #include <Message_Alert.hxx>
 #include <Message_Report.hxx>
@@ -338,7 +340,10 @@ void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_Shape
 
 } // namespace
 
-GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options)
+namespace {
+
+// The fuse itself; a result that breaks checkVolumeKept carries the fault.
+GeneralFuseResult fuseOnce(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options)
 {
     GeneralFuseResult result;
     try {
@@ -386,16 +391,51 @@ GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const Ge
         }
         result.shape = builder.Shape();
         result.history = builder.History();
-        if (options.raiseOnVolumeFault) {
-            checkVolumeKept(arguments, result.shape, options, result.history);
-        } else {
-            result.volumeFault = volumeFault(arguments, result.shape, options, result.history);
-        }
+        result.volumeFault = volumeFault(arguments, result.shape, options, result.history);
     } catch (const Standard_Failure& failure) {
         result.errors = "CAD kernel failure: " + kernelFailureText(failure);
         result.shape.Nullify();
     }
     return result;
+}
+
+// The fuzzy value tried when a fuse without one comes out wrong: a fixed
+// fraction of the arguments' size. On a large model (a diagonal of 1e5) the
+// kernel's intersections lose more than its confusion distance, so faces that
+// touch are taken for ones that cross; on models of a hundred units or less
+// the fraction stays below that distance and nothing is tried.
+double largeModelFuzzy(const TopTools_ListOfShape& arguments)
+{
+    Bnd_Box box;
+    for (const TopoDS_Shape& argument : arguments) {
+        BRepBndLib::Add(argument, box, false);
+    }
+    if (box.IsVoid()) {
+        return 0.0;
+    }
+    return fuzzyOfSize * std::sqrt(box.SquareExtent());
+}
+
+} // namespace
+
+GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options)
+{
+    GeneralFuseResult result = fuseOnce(arguments, options);
+    if (!options.raiseOnVolumeFault || result.failed() || result.volumeFault.empty()) {
+        return result;
+    }
+    const double fuzzy = largeModelFuzzy(arguments);
+    if (options.tolerance <= Precision::Confusion() && fuzzy > Precision::Confusion()) {
+        GeneralFuseOptions fuzzyOptions = options;
+        fuzzyOptions.tolerance = fuzzy;
+        GeneralFuseResult again = fuseOnce(arguments, fuzzyOptions);
+        if (!again.failed() && again.volumeFault.empty()) {
+            LOG(WARNING) << result.volumeFault << "; fused again with a fuzzy value of " << numberText(fuzzy, 3)
+                         << " (" << fuzzyOfSize << " of the model's diagonal), which gives a sound result";
+            return again;
+        }
+    }
+    throw vemra_exception(result.volumeFault);
 }
 
 TopTools_ListOfShape flattenToPieces(const TopTools_ListOfShape& shapes, std::vector<int>* origins)

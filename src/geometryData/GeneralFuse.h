@@ -50,14 +50,22 @@ struct GeneralFuseResult {
 // Runs the general fuse of the arguments, each a piece of its own, in the
 // non-destructive mode, in parallel; when the kernel warns, once more on one
 // thread, whose result does not depend on the threads' timing. Warnings are
-// logged at WARNING level by name; errors
-// are returned to the caller, who decides whether to retry or raise. A result
-// that breaks checkVolumeKept raises its vemra_exception at once.
+// logged at WARNING level by name; errors are returned to the caller, who
+// decides whether to retry or raise. A result that breaks checkVolumeKept is
+// fused once more with a fuzzy value of fuzzyOfSize of the arguments'
+// diagonal where that exceeds the kernel's confusion distance (and no fuzzy
+// value was given), kept with a warning when that result is sound; otherwise
+// the first fault raises its vemra_exception (or, with raiseOnVolumeFault
+// false, is returned at once in volumeFault).
 GeneralFuseResult runGeneralFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options);
 
 // What a shape became in an operation: its images, itself when untouched (or
 // when there is no history), nothing when removed.
 TopTools_ListOfShape imagesOf(const Handle(BRepTools_History) & history, const TopoDS_Shape& shape);
+
+// The fraction of the arguments' diagonal tried as a fuzzy value when a fuse
+// that raises on a volume fault comes out wrong without one.
+constexpr double fuzzyOfSize = 1e-9;
 
 // Relative tolerance of the volume checks; the volumes are integrated to a
 // relative precision a hundred times finer, so that a good result is never
