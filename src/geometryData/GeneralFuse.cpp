@@ -200,11 +200,16 @@ private:
     {
         TopTools_IndexedMapOfShape faces;
         std::map<std::vector<int>, int> bounded;
+        std::map<int, std::vector<int>> owners;  // face -> the solids it belongs to
         std::vector<std::pair<int, int>> inside; // (face, solid holding it inside)
         for (int k = 1; k <= outputs.Extent(); ++k) {
             std::vector<int> key;
             for (TopExp_Explorer explorer(outputs(k), TopAbs_FACE); explorer.More(); explorer.Next()) {
                 key.push_back(faces.Add(explorer.Current()));
+                std::vector<int>& solids = owners[key.back()];
+                if (solids.empty() || solids.back() != k) {
+                    solids.push_back(k);
+                }
                 if (explorer.Current().Orientation() == TopAbs_INTERNAL) {
                     inside.emplace_back(key.back(), k);
                 }
@@ -215,15 +220,6 @@ private:
             if (!added) {
                 return failed + "the result holds two solids bounded by the same faces, one region filled twice" +
                        madeFrom(found->second, k);
-            }
-        }
-        if (inside.empty()) {
-            return std::string();
-        }
-        std::map<int, std::vector<int>> owners; // face -> the solids it belongs to
-        for (const auto& [face, solid] : bounded) {
-            for (const int index : face) {
-                owners[index].push_back(solid);
             }
         }
         for (const auto& [face, holder] : inside) {
@@ -342,34 +338,37 @@ void appendPieces(const TopoDS_Shape& shape, TopAbs_ShapeEnum type, TopAbs_Shape
 
 namespace {
 
+// The kernel's general fuse of the arguments, run once.
+std::unique_ptr<BOPAlgo_Builder> performFuse(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options,
+                                             bool parallel)
+{
+    auto builder = std::make_unique<BOPAlgo_Builder>();
+    for (const TopoDS_Shape& argument : arguments) {
+        builder->AddArgument(argument);
+    }
+    builder->SetRunParallel(parallel);
+    builder->SetNonDestructive(true);
+    builder->SetGlue(options.glue);
+    if (options.tolerance > Precision::Confusion()) {
+        builder->SetFuzzyValue(options.tolerance);
+    }
+    builder->Perform();
+    return builder;
+}
+
 // The fuse itself; a result that breaks checkVolumeKept carries the fault.
 GeneralFuseResult fuseOnce(const TopTools_ListOfShape& arguments, const GeneralFuseOptions& options)
 {
     GeneralFuseResult result;
     try {
-        std::unique_ptr<BOPAlgo_Builder> fuse;
-        const auto perform = [&](bool parallel) {
-            fuse = std::make_unique<BOPAlgo_Builder>();
-            BOPAlgo_Builder& builder = *fuse;
-            for (const TopoDS_Shape& argument : arguments) {
-                builder.AddArgument(argument);
-            }
-            builder.SetRunParallel(parallel);
-            builder.SetNonDestructive(true);
-            builder.SetGlue(options.glue);
-            if (options.tolerance > Precision::Confusion()) {
-                builder.SetFuzzyValue(options.tolerance);
-            }
-            builder.Perform();
-        };
-        perform(options.parallel);
+        std::unique_ptr<BOPAlgo_Builder> fuse = performFuse(arguments, options, options.parallel);
         // On arguments that interfere with themselves or sit badly (the kernel
         // warns), the parallel fuse's threads widen shared tolerances in
         // whatever order they finish, so two runs differ in their last digits.
         // The serial fuse gives the parallel one's bytes wherever that one is
         // repeatable, and the same bytes on every run: it is run once more.
         if (options.parallel && fuse->HasWarnings()) {
-            perform(false);
+            fuse = performFuse(arguments, options, false);
         }
         BOPAlgo_Builder& builder = *fuse;
 
