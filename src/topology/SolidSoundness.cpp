@@ -382,6 +382,12 @@ bool holdsStoredMesh(const TopTools_IndexedMapOfShape& faces, const TopTools_Ind
     return false;
 }
 
+// The one form of a fault found in a shape: "<source>: <kind> <n>: <fault>".
+[[noreturn]] void raiseFault(const std::string& source, const char* kind, std::size_t number, const std::string& fault)
+{
+    throw vemra_exception(source + ": " + kind + " " + std::to_string(number) + ": " + fault);
+}
+
 // Runs the check on every member of the map in parallel; the first fault in
 // map order is raised, so the message does not depend on the thread count.
 template <typename Check>
@@ -396,7 +402,7 @@ void checkEach(const TopTools_IndexedMapOfShape& map, const std::string& source,
             fault = checkFailure(failure);
         }
         if (!fault.empty()) {
-            throw vemra_exception(source + ": " + kind + " " + std::to_string(index + 1) + ": " + what + fault);
+            raiseFault(source, kind, static_cast<std::size_t>(index) + 1, what + fault);
         }
     });
 }
@@ -421,7 +427,7 @@ void checkSolidSoundness(const TopoDS_Shape& shape, const std::string& source, b
         const std::vector<std::string> faults = solidFaults(solids, kernelCheckPassed);
         for (std::size_t i = 0; i < faults.size(); ++i) {
             if (!faults[i].empty()) {
-                throw vemra_exception(source + ": solid " + std::to_string(i + 1) + ": " + faults[i]);
+                raiseFault(source, "solid", i + 1, faults[i]);
             }
         }
     } else if (!faces.IsEmpty()) {
