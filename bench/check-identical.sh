@@ -7,12 +7,17 @@
 #        BUILD_DIR=...            build tree holding bench/ (default: ./build)
 #        REFERENCE_BUILD_DIR=...  another build tree to compare with (optional)
 #        THREADS="1 8"            thread counts to compare (default: 1 3 8)
+#        AIR=1                    put each model in air ("addAir", automatic padding)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 reference=${REFERENCE_BUILD_DIR:-}
 threads=${THREADS:-1 3 8}
+air=()
+if [ "${AIR:-0}" = 1 ]; then
+    air=(--air)
+fi
 if [ $# -eq 0 ]; then
     echo "usage: bench/check-identical.sh model.step ..." >&2
     exit 2
@@ -25,7 +30,7 @@ work=$scratch/work
 
 # run <bench> <threads> <model> <copy>
 run() {
-    OMP_NUM_THREADS=$2 "$1" "$3" "$work" > "$scratch/log.txt" 2>&1 || {
+    OMP_NUM_THREADS=$2 "$1" "${air[@]}" "$3" "$work" > "$scratch/log.txt" 2>&1 || {
         cat "$scratch/log.txt" >&2
         return 1
     }

@@ -319,11 +319,13 @@ void GeometryData::addAir(double padding, std::vector<std::string> terminals)
         newDomains.push_back(airGroup<DomainGroup>(
             "air", "Air", "air",
             fromHistory ? entitiesAmong(newEntities, piecesOf(airShape, TopAbs_SOLID)) : pieceCandidates.sameAs(airShape)));
+        newDomains.back()->setMembersFromHistory(fromHistory);
         if (!infinity.IsNull()) {
             newBoundaries.push_back(airGroup<BoundaryGroup>(
                 "air_infinity", "Infinity", "infinity",
                 fromHistory ? entitiesAmong(newEntities, piecesOf(builder.getInfinityFaces()))
                             : boundaryCandidates.sameAs(infinity)));
+            newBoundaries.back()->setMembersFromHistory(fromHistory);
         }
         if (getAppName() == "INDUCTION" && modelDimension == 3) {
             // Every terminal is a face here: anything else is refused above.

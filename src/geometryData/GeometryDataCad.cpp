@@ -268,7 +268,8 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
             clock.lap(lastTimes.repair);
             int number = 0;
             for (const TopoDS_Shape& piece : piecesOf(repaired, given)) {
-                pieces.add(piece, pieceLabel(piece, ++number, given));
+                const std::string label = pieceLabel(piece, ++number, given);
+                pieces.add(piece, label, label);
             }
         }
         TopoDS_Shape fused = pieces.fuse();
@@ -280,8 +281,17 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
                                     countEntitiesOfDimension(entities, faceDimension),
                                     countEntitiesOfDimension(entities, solidDimension));
         partitionShape = fused;
-        for (const auto& entity : parts.makeEntities(nextEntityId())) {
-            addEntity(entity);
+        const std::vector<std::shared_ptr<TopoEntity>> made = parts.makeEntities(nextEntityId());
+        std::vector<TopoDS_Shape> madeShapes;
+        for (const auto& entity : made) {
+            madeShapes.push_back(entity->getShape());
+        }
+        // Each entity remembers the part of the file it was read from, which
+        // later messages name beside it.
+        const std::vector<std::string> origins = pieces.originsOf(madeShapes);
+        for (std::size_t i = 0; i < made.size(); ++i) {
+            made[i]->setOrigin(origins[i]);
+            addEntity(made[i]);
         }
         if (!parts.empty()) {
             dimension = parts.dimension();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <set>
 
 #include <Standard_Failure.hxx>
@@ -47,21 +48,47 @@ void checkNamesUnique(const std::vector<std::shared_ptr<DomainGroup>>& domains,
     }
 }
 
-// Refills a group with the current entities of one dimension that match its
-// former shape. Run serially and in model order: the comparison triangulates
-// shapes whose geometry the groups and entities share, which must not happen
-// on two threads at once, and the statistics boxes follow those
-// triangulations, so they must come out the same on every run.
+// Whether a group's members are the ones its region holds: an operation's
+// history gave them and they are still the model's entities.
 template <typename GroupPtr>
-void refillGroup(const GroupPtr& group, const SameShapeSearch& candidates)
+bool keepsItsMembers(const GroupPtr& group, const std::set<const TopoEntity*>& current)
 {
-    const TopoDS_Shape formerShape = group->getShape();
-    group->clearEntities();
-    for (const auto& entity : candidates.sameAs(formerShape)) {
-        group->addEntity(entity);
+    const auto members = group->getEntities();
+    return group->hasMembersFromHistory() && !members.empty() &&
+           std::all_of(members.begin(), members.end(),
+                       [&](const auto& entity) { return current.count(entity.get()) != 0; });
+}
+
+// Refills a group with the current entities of one dimension that match its
+// former shape, unless it keeps its members. Run serially and in model
+// order: the comparison triangulates shapes whose geometry the groups and
+// entities share, which must not happen on two threads at once, and the
+// statistics boxes follow those triangulations, so they must come out the
+// same on every run. The search is built only when a group needs it: it
+// measures every entity of its dimension.
+template <typename GroupList>
+void refillGroups(const GroupList& groups, const std::vector<std::shared_ptr<TopoEntity>>& entities, int dimension,
+                  const std::set<const TopoEntity*>& current)
+{
+    std::unique_ptr<SameShapeSearch> candidates;
+    for (const auto& group : groups) {
+        if (keepsItsMembers(group, current)) {
+            // The boxes of the statistics follow the triangulations that the
+            // search would have left.
+            SameShapeSearch::meshAsSearchWould(entities, dimension, group->getShape());
+        } else {
+            if (!candidates) {
+                candidates = std::make_unique<SameShapeSearch>(entities, dimension);
+            }
+            const TopoDS_Shape formerShape = group->getShape();
+            group->clearEntities();
+            for (const auto& entity : candidates->sameAs(formerShape)) {
+                group->addEntity(entity);
+            }
+        }
+        group->setId(0);
+        group->buildShape();
     }
-    group->setId(0);
-    group->buildShape();
 }
 
 template <typename GroupList> std::set<std::string> memberNames(const GroupList& groups)
@@ -88,21 +115,18 @@ void GeometryData::finalize()
     }
     if (geometryChanged) {
         try {
-            // A search measures every entity of its dimension: none without groups to refill.
-            if (!domains.empty()) {
-                const SameShapeSearch pieces(entities, dimension);
-                for (const auto& domain : domains) {
-                    domain->clearBoundaries();
-                    refillGroup(domain, pieces);
-                }
+            std::set<const TopoEntity*> current;
+            for (const auto& entity : entities) {
+                current.insert(entity.get());
             }
-            if (!boundaries.empty()) {
-                const SameShapeSearch sides(entities, dimension - 1);
-                for (const auto& boundary : boundaries) {
-                    boundary->clearDomains();
-                    refillGroup(boundary, sides);
-                }
+            for (const auto& domain : domains) {
+                domain->clearBoundaries();
             }
+            refillGroups(domains, entities, dimension, current);
+            for (const auto& boundary : boundaries) {
+                boundary->clearDomains();
+            }
+            refillGroups(boundaries, entities, dimension - 1, current);
         } catch (const Standard_Failure& failure) {
             throw kernelFailure("Refilling the groups", failure);
         }

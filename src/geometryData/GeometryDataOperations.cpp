@@ -51,8 +51,9 @@ void GeometryData::partition()
     // Checked before the model changes: the operation ends by writing files.
     requireWorkingDirectory(workingDirectory);
     TopoDS_Shape fused;
+    ShapeList list(entities);
     try {
-        fused = ShapeList(entities).fuse();
+        fused = list.fuse();
     } catch (const Standard_Failure& failure) {
         throw kernelFailure("Partition", failure);
     }
@@ -62,9 +63,17 @@ void GeometryData::partition()
         throw vemra_exception("Partition failed: the fuse of the entities produced no shape.");
     }
 
+    const std::vector<std::shared_ptr<TopoEntity>> made = pieces.makeEntities(1);
+    std::vector<TopoDS_Shape> madeShapes;
+    for (const auto& entity : made) {
+        madeShapes.push_back(entity->getShape());
+    }
+    // A piece of an entity read from a CAD file still names the file's part.
+    const std::vector<std::string> origins = list.originsOf(madeShapes);
     entities.clear();
-    for (const auto& piece : pieces.makeEntities(1)) {
-        addEntity(piece);
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        made[i]->setOrigin(origins[i]);
+        addEntity(made[i]);
     }
 
     // Entries under the old names would describe entities that are gone.

@@ -79,6 +79,8 @@ TopoDS_Shape Group::getShape() const { return shape; }
 void Group::setShape(TopoDS_Shape newShape) { shape = std::move(newShape); }
 std::vector<std::shared_ptr<Group>> Group::getMergedFrom() const { return mergedFrom; }
 void Group::setPreviewEnabled(bool enabled) { writePreviewFlag = enabled; }
+void Group::setMembersFromHistory(bool fromHistory) { membersFromHistory = fromHistory; }
+bool Group::hasMembersFromHistory() const { return membersFromHistory; }
 
 void Group::buildShape()
 {

@@ -33,6 +33,11 @@ public:
     void setShape(TopoDS_Shape newShape);
     std::vector<std::shared_ptr<Group>> getMergedFrom() const;
     void setPreviewEnabled(bool enabled);
+    // Members that an operation's history gave are the very entities of the
+    // group's region; while they are the model's, the finalisation keeps them
+    // rather than searching the model for the group's shape again.
+    void setMembersFromHistory(bool fromHistory);
+    bool hasMembersFromHistory() const;
 
     void buildShape();
     void writePreview(std::string workingDirectory);
@@ -49,4 +54,5 @@ protected:
     std::vector<std::shared_ptr<Group>> mergedFrom;
     TopoDS_Shape shape;
     bool writePreviewFlag = true;
+    bool membersFromHistory = false;
 };

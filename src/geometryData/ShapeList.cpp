@@ -1,8 +1,11 @@
 #include "geometryData/ShapeList.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include <BRep_Builder.hxx>
+#include <NCollection_DataMap.hxx>
+#include <TopTools_ShapeMapHasher.hxx>
 #include <TopoDS_Compound.hxx>
 
 #include "geometryData/GeneralFuse.h"
@@ -14,7 +17,8 @@
 
 namespace {
 
-TopoDS_Shape fusePieces(const TopTools_ListOfShape& pieces, const std::vector<std::string>& names, bool parallel)
+TopoDS_Shape fusePieces(const TopTools_ListOfShape& pieces, const std::vector<std::string>& names, bool parallel,
+                        Handle(BRepTools_History)* history = nullptr)
 {
     // The kernel refuses a single argument, and nothing fuses to nothing.
     if (pieces.IsEmpty()) {
@@ -29,6 +33,9 @@ TopoDS_Shape fusePieces(const TopTools_ListOfShape& pieces, const std::vector<st
     GeneralFuseResult fused = runGeneralFuse(pieces, options);
     if (fused.failed()) {
         throw vemra_exception("General fuse failed: " + fused.errors);
+    }
+    if (history != nullptr) {
+        *history = fused.history;
     }
     return fused.shape;
 }
@@ -47,52 +54,94 @@ ShapeList::ShapeList(std::vector<std::shared_ptr<TopoEntity>> entities)
     for (const auto& entity : entities) {
         if (entity && entity->isActive() && (everyDimension || entity->getDimensionType() == highest)) {
             shapes.Append(entity->getShape());
-            labels.push_back(entity->getName());
+            // Where the entity came from, when known, tells the user which part to mend.
+            const std::string& origin = entity->getOrigin();
+            labels.push_back(origin.empty() ? entity->getName() : entity->getName() + " (from " + origin + ")");
+            origins.push_back(origin);
         }
     }
 }
 
-void ShapeList::add(TopoDS_Shape shape, std::string label)
+void ShapeList::add(TopoDS_Shape shape, std::string label, std::string origin)
 {
     shapes.Append(shape);
     labels.push_back(std::move(label));
+    origins.push_back(std::move(origin));
 }
 
 void ShapeList::addBrepFile(std::string filePath)
 {
     shapes.Append(readBrepShape(filePath));
     labels.push_back(filePath);
+    origins.emplace_back();
 }
 
 void ShapeList::sortByType()
 {
-    std::vector<int> origins;
-    shapes = flattenToPieces(shapes, &origins);
+    std::vector<int> shapeOfPiece;
+    shapes = flattenToPieces(shapes, &shapeOfPiece);
     // A shape of several pieces names each by its place among them.
     std::vector<int> piecesOf(labels.size(), 0);
-    for (int origin : origins) {
-        ++piecesOf[static_cast<std::size_t>(origin)];
+    for (int shape : shapeOfPiece) {
+        ++piecesOf[static_cast<std::size_t>(shape)];
     }
     std::vector<int> seen(labels.size(), 0);
     std::vector<std::string> pieceLabels;
-    for (int origin : origins) {
-        const auto index = static_cast<std::size_t>(origin);
+    std::vector<std::string> pieceOrigins;
+    for (int shape : shapeOfPiece) {
+        const auto index = static_cast<std::size_t>(shape);
         const std::string& label = labels[index];
         ++seen[index];
         pieceLabels.push_back(label.empty() || piecesOf[index] == 1
                                   ? label
                                   : label + " (piece " + std::to_string(seen[index]) + ")");
+        pieceOrigins.push_back(origins[index]);
     }
     labels = std::move(pieceLabels);
+    origins = std::move(pieceOrigins);
 }
 
 TopoDS_Shape ShapeList::fuse()
 {
+    history.Nullify();
     if (shapes.Extent() == 1) {
         return shapes.First();
     }
     sortByType();
-    return fusePieces(shapes, labels, true);
+    return fusePieces(shapes, labels, true, &history);
+}
+
+std::vector<std::string> ShapeList::originsOf(const std::vector<TopoDS_Shape>& results) const
+{
+    // Each piece's images once, so that no result is looked for in every piece.
+    NCollection_DataMap<TopoDS_Shape, std::vector<std::size_t>, TopTools_ShapeMapHasher> madeFrom;
+    std::size_t position = 0;
+    for (const TopoDS_Shape& piece : shapes) {
+        for (const TopoDS_Shape& image : imagesOf(history, piece)) {
+            if (!madeFrom.IsBound(image)) {
+                madeFrom.Bind(image, {});
+            }
+            std::vector<std::size_t>& from = madeFrom(image);
+            if (from.empty() || from.back() != position) {
+                from.push_back(position);
+            }
+        }
+        ++position;
+    }
+    std::vector<std::string> found;
+    for (const TopoDS_Shape& result : results) {
+        std::vector<std::string> names;
+        if (!result.IsNull() && madeFrom.IsBound(result)) {
+            for (std::size_t piece : madeFrom(result)) {
+                const std::string& name = origins[piece];
+                if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+                    names.push_back(name);
+                }
+            }
+        }
+        found.push_back(listText(names));
+    }
+    return found;
 }
 
 TopoDS_Shape ShapeList::glue()

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include <BRepTools_History.hxx>
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS_Shape.hxx>
 
@@ -20,13 +21,19 @@ public:
     ~ShapeList() = default;
 
     // The label names the shape in the fuse's errors (an entity's name, a part
-    // of a CAD file).
-    void add(TopoDS_Shape shape, std::string label = std::string());
+    // of a CAD file); the origin says where it came from, for the entities
+    // made of it (originsOf).
+    void add(TopoDS_Shape shape, std::string label = std::string(), std::string origin = std::string());
     void addBrepFile(std::string filePath);
     void sortByType();
     TopoDS_Shape fuse();
     TopoDS_Shape glue();
     void fuseAndWriteStep(std::string filePath);
+
+    // For each shape, the origins of the pieces that the last fuse made it
+    // from, as a message lists them ("solid 4 of CAD file x.stp"); empty for a
+    // shape of no piece or of pieces of no known origin.
+    std::vector<std::string> originsOf(const std::vector<TopoDS_Shape>& results) const;
 
     const TopTools_ListOfShape& getShapes() const { return shapes; }
     const std::vector<std::string>& getLabels() const { return labels; }
@@ -35,4 +42,9 @@ private:
     TopTools_ListOfShape shapes;
     // One a shape, in list order.
     std::vector<std::string> labels;
+    // Where each shape came from (the part of a CAD file, an entity's
+    // origin), in list order; empty where not known.
+    std::vector<std::string> origins;
+    // What the last fuse made of the shapes; none when it had nothing to fuse.
+    Handle(BRepTools_History) history;
 };

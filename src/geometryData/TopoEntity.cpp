@@ -134,6 +134,7 @@ TopoEntity::TopoEntity(const TopoEntity& other)
       shape(other.shape),
       name(other.name),
       path(other.path),
+      origin(other.origin),
       id(other.id),
       active(other.active)
 {
@@ -170,6 +171,16 @@ std::string TopoEntity::getName() const
 TopoDS_Shape TopoEntity::getShape() const
 {
     return shape;
+}
+
+const std::string& TopoEntity::getOrigin() const
+{
+    return origin;
+}
+
+void TopoEntity::setOrigin(std::string newOrigin)
+{
+    origin = std::move(newOrigin);
 }
 
 void TopoEntity::setShape(TopoDS_Shape newShape)

@@ -47,6 +47,10 @@ public:
     void setMarked();
     bool isMarked() const;
     void clearMarked();
+    // Where the shape came from, for messages that name the entity (the part
+    // of a CAD file it was read from); empty when not known. Never written out.
+    const std::string& getOrigin() const;
+    void setOrigin(std::string origin);
     void addRelatedEntity(std::shared_ptr<TopoEntity> entity);
     std::vector<std::shared_ptr<TopoEntity>> getRelatedEntities() const;
 
@@ -64,6 +68,7 @@ private:
     TopoDS_Shape shape;
     std::string name;
     std::string path;
+    std::string origin;
     std::vector<std::shared_ptr<TopoEntity>> relatedEntities;
     int id = 0;
     bool active = true;

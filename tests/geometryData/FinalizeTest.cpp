@@ -214,3 +214,42 @@ TEST(FinalizeTest, RefusesUnsafeModels)
         expectMessage([&] { model.finalize(); }, c.message);
     }
 }
+
+// A group whose members an operation's history gave keeps them while they
+// are the model's entities, whatever else the search for its shape would
+// find; once they are gone it is refilled from its shape like any other.
+TEST(FinalizeTest, MembersFromHistoryAreKeptWhileTheyAreTheModels)
+{
+    struct Case {
+        const char* name;
+        bool fromHistory;
+        bool staleMember;
+        Names expected;
+    };
+    const std::vector<Case> cases = {
+        {"from history, current", true, false, {"Solid_1"}},
+        {"searched", false, false, {"Solid_1", "Solid_2"}},
+        {"from history, replaced by the partition", true, true, {"Solid_1", "Solid_2"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GeometryData model(freshDirectory("groups/FinalizeKeepsMembers"));
+        model.setGroupMode(groupsFromPreprocessor);
+        const auto left = entity(box(0, 0, 0, 1, 1, 1), "Left");
+        model.addEntity(left);
+        model.addEntity(entity(box(3, 0, 0, 4, 1, 1), "Right"));
+        model.partition();
+
+        // One member, and a shape that covers both solids.
+        auto group = std::make_shared<DomainGroup>();
+        group->setName("Pair");
+        group->addEntity(c.staleMember ? left : model.getEntity("Solid_1"));
+        group->setShape(compoundOf({model.getEntity("Solid_1")->getShape(), model.getEntity("Solid_2")->getShape()}));
+        group->setMembersFromHistory(c.fromHistory);
+        model.addDomain(group);
+        model.finalize();
+
+        EXPECT_EQ(namesOf(group->getEntities()), c.expected);
+        EXPECT_NEAR(volumeOf(group->getShape()), static_cast<double>(c.expected.size()), 1e-9);
+    }
+}

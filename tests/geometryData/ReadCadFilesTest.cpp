@@ -24,6 +24,7 @@
 #include <nlohmann/json.hpp>
 
 #include "geometryData/GeometryData.h"
+#include "geometryData/ShapeList.h"
 #include "geometryData/TopoEntity.h"
 #include "support/CadFiles.h"
 #include "support/Exceptions.h"
@@ -409,6 +410,48 @@ TEST_F(ReadCadFiles, SecondCallContinuesNamesAndIds)
     EXPECT_EQ(model.getRelations().at("Solid_2").size(), 6u);
     EXPECT_EQ(model.getRelations().at("Face_7"), std::vector<std::string>{"Solid_2"});
     EXPECT_EQ(countWithExtension(directory / "geometry" / "raw", ".brep"), 38u);
+}
+
+// Each solid read remembers the part of the file it was made from, and the
+// fuse's messages name it beside the entity: a piece that two overlapping
+// solids share came from both. A partition passes the origins on.
+TEST_F(ReadCadFiles, SolidsKeepThePartOfTheFileTheyCameFrom)
+{
+    write({{"pair.step", compoundOf({boxAt(0, 0, 0), boxAt(0.5, 0, 0)})}, {"far.step", boxAt(5, 0, 0)}});
+    GeometryData model(directory.string());
+    model.readCADfiles({"pair.step", "far.step"});
+
+    // By the centre of each piece along x, worked out from the boxes.
+    const std::map<int, std::string> expected = {
+        {25, "solid 1 of CAD file pair.step"},
+        {75, "solid 1 of CAD file pair.step and solid 2 of CAD file pair.step"},
+        {125, "solid 2 of CAD file pair.step"},
+        {550, "solid 1 of CAD file far.step"},
+    };
+    const auto originsByCentre = [](const std::vector<std::shared_ptr<TopoEntity>>& entities) {
+        std::map<int, std::string> found;
+        for (const auto& entity : entities) {
+            if (entity->getDimension() == 3) {
+                found[static_cast<int>(std::lround(centreOf(entity->getShape()).X() * 100.0))] = entity->getOrigin();
+            } else {
+                EXPECT_EQ(entity->getOrigin(), "") << entity->getName();
+            }
+        }
+        return found;
+    };
+    EXPECT_EQ(originsByCentre(model.getEntities()), expected);
+
+    const ShapeList list(model.getEntities());
+    std::vector<std::string> expectedLabels;
+    for (const auto& entity : model.getEntities()) {
+        if (entity->getDimension() == 3) {
+            expectedLabels.push_back(entity->getName() + " (from " + entity->getOrigin() + ")");
+        }
+    }
+    EXPECT_EQ(list.getLabels(), expectedLabels);
+
+    model.partition();
+    EXPECT_EQ(originsByCentre(model.getEntities()), expected);
 }
 
 // Every failure names the file and leaves the model as it was, even when an
