@@ -38,7 +38,7 @@ struct GeneralFuseResult {
     // The names of the error alerts (or the kernel failure), comma separated;
     // empty when the fuse succeeded.
     std::string errors;
-    // What checkVolumeKept would raise; set only when the options ask for it.
+    // What checkVolumeKept would raise for the result; empty when it is sound.
     std::string volumeFault;
     // The sub-shapes that the kernel found interfering within one argument,
     // in pairs (each alert's compound), for a caller that names the solid.

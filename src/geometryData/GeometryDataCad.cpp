@@ -282,16 +282,11 @@ void GeometryData::readCADfiles(std::vector<std::string> fileNames)
                                     countEntitiesOfDimension(entities, solidDimension));
         partitionShape = fused;
         const std::vector<std::shared_ptr<TopoEntity>> made = parts.makeEntities(nextEntityId());
-        std::vector<TopoDS_Shape> madeShapes;
-        for (const auto& entity : made) {
-            madeShapes.push_back(entity->getShape());
-        }
         // Each entity remembers the part of the file it was read from, which
         // later messages name beside it.
-        const std::vector<std::string> origins = pieces.originsOf(madeShapes);
-        for (std::size_t i = 0; i < made.size(); ++i) {
-            made[i]->setOrigin(origins[i]);
-            addEntity(made[i]);
+        pieces.giveOriginsTo(made);
+        for (const auto& entity : made) {
+            addEntity(entity);
         }
         if (!parts.empty()) {
             dimension = parts.dimension();

@@ -64,16 +64,11 @@ void GeometryData::partition()
     }
 
     const std::vector<std::shared_ptr<TopoEntity>> made = pieces.makeEntities(1);
-    std::vector<TopoDS_Shape> madeShapes;
-    for (const auto& entity : made) {
-        madeShapes.push_back(entity->getShape());
-    }
     // A piece of an entity read from a CAD file still names the file's part.
-    const std::vector<std::string> origins = list.originsOf(madeShapes);
+    list.giveOriginsTo(made);
     entities.clear();
-    for (std::size_t i = 0; i < made.size(); ++i) {
-        made[i]->setOrigin(origins[i]);
-        addEntity(made[i]);
+    for (const auto& entity : made) {
+        addEntity(entity);
     }
 
     // Entries under the old names would describe entities that are gone.

@@ -111,9 +111,9 @@ TopoDS_Shape ShapeList::fuse()
     return fusePieces(shapes, labels, true, &history);
 }
 
-std::vector<std::string> ShapeList::originsOf(const std::vector<TopoDS_Shape>& results) const
+void ShapeList::giveOriginsTo(const std::vector<std::shared_ptr<TopoEntity>>& made) const
 {
-    // Each piece's images once, so that no result is looked for in every piece.
+    // Each piece's images once, so that no entity is looked for in every piece.
     NCollection_DataMap<TopoDS_Shape, std::vector<std::size_t>, TopTools_ShapeMapHasher> madeFrom;
     std::size_t position = 0;
     for (const TopoDS_Shape& piece : shapes) {
@@ -128,20 +128,19 @@ std::vector<std::string> ShapeList::originsOf(const std::vector<TopoDS_Shape>& r
         }
         ++position;
     }
-    std::vector<std::string> found;
-    for (const TopoDS_Shape& result : results) {
+    for (const auto& entity : made) {
         std::vector<std::string> names;
-        if (!result.IsNull() && madeFrom.IsBound(result)) {
-            for (std::size_t piece : madeFrom(result)) {
+        const TopoDS_Shape shape = entity->getShape();
+        if (madeFrom.IsBound(shape)) {
+            for (std::size_t piece : madeFrom(shape)) {
                 const std::string& name = origins[piece];
                 if (!name.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
                     names.push_back(name);
                 }
             }
         }
-        found.push_back(listText(names));
+        entity->setOrigin(listText(names));
     }
-    return found;
 }
 
 TopoDS_Shape ShapeList::glue()

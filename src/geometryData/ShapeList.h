@@ -22,7 +22,7 @@ public:
 
     // The label names the shape in the fuse's errors (an entity's name, a part
     // of a CAD file); the origin says where it came from, for the entities
-    // made of it (originsOf).
+    // made of it (giveOriginsTo).
     void add(TopoDS_Shape shape, std::string label = std::string(), std::string origin = std::string());
     void addBrepFile(std::string filePath);
     void sortByType();
@@ -30,10 +30,11 @@ public:
     TopoDS_Shape glue();
     void fuseAndWriteStep(std::string filePath);
 
-    // For each shape, the origins of the pieces that the last fuse made it
-    // from, as a message lists them ("solid 4 of CAD file x.stp"); empty for a
-    // shape of no piece or of pieces of no known origin.
-    std::vector<std::string> originsOf(const std::vector<TopoDS_Shape>& results) const;
+    // Gives each entity made of the last fuse's result the origins of the
+    // pieces its shape was made from, as a message lists them ("solid 4 of
+    // CAD file x.stp"); none for a shape of no piece or of pieces of no known
+    // origin.
+    void giveOriginsTo(const std::vector<std::shared_ptr<TopoEntity>>& made) const;
 
     const TopTools_ListOfShape& getShapes() const { return shapes; }
     const std::vector<std::string>& getLabels() const { return labels; }
